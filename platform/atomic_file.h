@@ -1,0 +1,18 @@
+#pragma once
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace orv {
+
+// Replaces the file at `path` with the concatenation of `parts`, atomically: the bytes go to
+// a temporary file in the same folder, which is then renamed over the old file, so a reader
+// sees either the old or the new file, never a truncated one. An existing file keeps its
+// permission bits; a symbolic link is followed and its target replaced. Returns false (and
+// leaves the old file as it was) when the temporary file cannot be created, written or renamed.
+bool ReplaceFileContents(const std::string& path, std::initializer_list<std::string_view> parts);
+
+// Reads a whole file. Returns false if it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+}  // namespace orv

@@ -1,0 +1,38 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orv {
+
+// The user's registry values, kept in an INI file: one section per key ("[Control Panel\Mouse]"),
+// one "Name=value" line per string value. Sections, values and lines this program does not
+// know are kept as they are.
+class RegistryStore {
+ public:
+  explicit RegistryStore(std::string path);
+  // The store of the logged-in user (RegistryFile()).
+  static RegistryStore ForUser();
+
+  const std::string& Path() const { return path_; }
+
+  // Opens the store for reading and writing: creates its folder and reads the file (a missing
+  // file is an empty store). False when the folder cannot be created or the file cannot be
+  // read; that is the "key cannot be opened" case.
+  bool Open();
+  std::optional<std::string> GetValue(std::string_view key, std::string_view name) const;
+  void SetValue(std::string_view key, std::string_view name, std::string_view value);
+  // Writes the store back, replacing the file atomically. False if that fails.
+  bool Commit();
+
+ private:
+  struct Line {
+    std::string text;     // the line as read or written, without its line break
+    std::string section;  // section it belongs to
+  };
+  std::vector<Line> lines_;
+  std::string path_;
+};
+
+}  // namespace orv

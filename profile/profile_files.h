@@ -1,0 +1,48 @@
+#pragma once
+// Config.xml (the whole ProfileSet), TrayIcon.xml (profile names for the tray program),
+// exported profile files and the agent's single-value writes.
+#include <string>
+
+#include "profile/records.h"
+
+namespace orv {
+
+class RegistryStore;
+
+inline constexpr char kConfigFileName[] = "Config.xml";
+inline constexpr char kTrayIconFileName[] = "TrayIcon.xml";
+
+// Reset, read the file if it loads and is well-formed, validate. Never fails: a missing or
+// broken file gives the defaults.
+void LoadProfileSet(const std::string& path, ProfileSet& set);
+
+// Writes the active profile's pointer values to the registry, then Config.xml in the Conf
+// folder (updated in place when it loads, else a new document), then the profile names into
+// TrayIcon.xml when that file exists. Returns 0, or -1 when the registry cannot be opened
+// (no file is touched then).
+int SaveProfileSet(const std::string& confFolder, const ProfileSet& set, RegistryStore& registry);
+int SaveProfileSet(const std::string& confFolder, const ProfileSet& set);
+
+// Writes the set's active profile to `path` (updated in place if it is a well-formed XML
+// file, else a new export document). False if the file cannot be written.
+bool ExportProfile(const std::string& path, const ProfileSet& set);
+// Reads one profile from `path` over the set's active profile and validates the set. A file
+// that is not XML gives a profile of defaults.
+void ImportProfile(const std::string& path, ProfileSet& set);
+
+// The agent's single-value writes into the Conf folder's Config.xml; each returns whether the
+// file was written (false when it does not load or the element is missing).
+bool WriteActiveProfileIndex(const std::string& confFolder, int index);
+bool WriteDpiStep(const std::string& confFolder, int profileIndex, int step);
+// PROFILE_CHAGED: the profile to return to after a game-triggered switch, and 1 while such a
+// switch is in force. The element is added as the root's last child when the file lacks it.
+bool WriteAutoSwitchState(const std::string& confFolder, int savedIndex, int switched);
+// Reads PROFILE_CHAGED if it is there; otherwise leaves both outputs unchanged.
+void ReadAutoSwitchState(const std::string& confFolder, int& savedIndex, int& switched);
+
+// A new Config.xml document for `set` (what SaveProfileSet writes when there is no usable file).
+std::string NewConfigDocument(const ProfileSet& set);
+// A new TrayIcon.xml document carrying the set's profile names.
+std::string NewTrayIconDocument(const ProfileSet& set);
+
+}  // namespace orv

@@ -1,0 +1,407 @@
+#include "profile/profile_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "platform/registry.h"
+#include "profile/text.h"
+#include "profile/xml_cursor.h"
+#include "test_support.h"
+
+namespace orv {
+namespace {
+
+using test::N;
+using test::U;
+using test::Utf16LeFile;
+
+std::unique_ptr<ProfileSet> NewSet() { return std::make_unique<ProfileSet>(); }
+
+std::unique_ptr<ProfileSet> Defaults() {
+  auto set = NewSet();
+  ResetProfileSet(*set);
+  ValidateProfileSet(*set);
+  return set;
+}
+
+// The Config.xml layout written out line by line, independently of the writers.
+std::u16string ExpectedDefaultConfig() {
+  std::u16string e = u"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<root>\r\n";
+  const auto line = [&e](const std::string& name, const std::string& value) {
+    e += U(value.empty() ? "<" + name + "/>\r\n" : "<" + name + ">" + value + "</" + name + ">\r\n");
+  };
+  line("PROFILE_ID", "0");
+  line("POLLING_RATE", "2");
+  line("LIFT_DISTANCE", "1");
+  line("GAME_MODE", "0");
+  const int buttons[] = {1, 2, 6, 416, 507, 517, 401, 5, 4, 403, 415, 420, 520, 405};
+  for (int i = 1; i <= 10; ++i) {
+    e += U("<PROFILE_" + std::to_string(i) + ">\r\n");
+    line("REGION", "0");
+    for (const char* t : {"SERVER_NAME", "CHARACTER_NAME", "CHARACTER_LEVEL", "CHARACTER_CLASS", "CHARACTER_RACE"}) line(t, "");
+    line("PROFILE_NAME", "Profile " + std::to_string(i));
+    line("DPI_VALUE", "6");
+    line("DOUBLE_CLICK_SPEED", "500");
+    line("SCROLL_SPEED", "10");
+    line("SENSITIVITY", "10");
+    line("ADVANCE_SENSITIVITY_X", "10");
+    line("ADVANCE_SENSITIVITY_Y", "10");
+    line("LED_COLOR", "15615");
+    line("LED_INTENSITY", "4");
+    line("LED_PULSATION", "3");
+    for (int g = 1; g <= 10; ++g) line("GAME_NAME_" + std::to_string(g), "");
+    for (int m = 1; m <= 50; ++m) {
+      e += U("<MACRO_" + std::to_string(m) + ">\r\n");
+      line("MACRO_NAME", "");
+      line("MACRO_LOOP_COUNT", "0,0,");
+      line("MACRO_DELAY_MODE", "1");
+      line("MACRO_PASTE", "");
+      line("MACRO_START_KEY", "0");
+      line("MACRO_SEND_KEY", "0");
+      line("MACRO_INFO", "");
+      line("MACRO_START_KEY_INFO", "");
+      line("MACRO_SEND_KEY_INFO", "");
+      e += U("</MACRO_" + std::to_string(m) + ">\r\n");
+    }
+    for (int b = 1; b <= 14; ++b) line("BUTTON_" + std::to_string(b), std::to_string(b) + "," + std::to_string(buttons[b - 1]) + ",");
+    e += U("</PROFILE_" + std::to_string(i) + ">\r\n");
+  }
+  e += u"</root>\r\n";
+  return e;
+}
+
+class ProfileFiles : public ::testing::Test {
+ protected:
+  std::string Config() const { return conf / kConfigFileName; }
+  std::string Tray() const { return conf / kTrayIconFileName; }
+  int Save(const ProfileSet& set) { return SaveProfileSet(conf.path(), set, registry); }
+  std::unique_ptr<ProfileSet> Load() {
+    auto set = NewSet();
+    LoadProfileSet(Config(), *set);
+    return set;
+  }
+  // A Config.xml made of the given root content, UTF-16LE with mark.
+  void WriteConfig(std::u16string_view rootContent) {
+    test::WriteFile(Config(), Utf16LeFile(u"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<root>\r\n" +
+                                          std::u16string(rootContent) + u"</root>\r\n"));
+  }
+
+  test::TempDir conf;
+  test::TempDir registryDir;
+  RegistryStore registry{registryDir / "Registry.ini"};
+};
+
+TEST_F(ProfileFiles, InstalledDefaultConfigIsTheWritersOutputByteForByte) {
+  const std::string installed = test::ReadFile(std::string(ORV_PROGRAM_DIR) + "/Config.xml");
+  EXPECT_EQ(installed, Utf16LeFile(ExpectedDefaultConfig()));
+  EXPECT_EQ(installed, NewConfigDocument(*Defaults()));
+
+  XmlCursor tray;
+  ASSERT_TRUE(tray.LoadFile(std::string(ORV_PROGRAM_DIR) + "/TrayIcon.xml"));
+  EXPECT_EQ(tray.GetDocFlags() & kDocByteOrderFlags, kDocUtf16LeFile);
+  tray.FindElement(u"root");
+  for (int i = 1; i <= 10; ++i) {
+    ASSERT_TRUE(tray.FindChildElement(U("PROFILE_" + std::to_string(i))));
+    EXPECT_EQ(tray.GetChildText(), U("Profile " + std::to_string(i)));
+  }
+}
+
+TEST_F(ProfileFiles, EmptyFolderLoadsDefaultsAndSaveWritesANewFile) {
+  auto loaded = Load();
+  EXPECT_EQ(std::memcmp(loaded.get(), Defaults().get(), sizeof(ProfileSet)), 0);
+  EXPECT_EQ(Save(*loaded), 0);
+  EXPECT_EQ(test::ReadFile(Config()), Utf16LeFile(ExpectedDefaultConfig()));
+  EXPECT_FALSE(std::filesystem::exists(Tray()));  // a missing TrayIcon.xml is not created
+  // The active profile's pointer values went to the registry.
+  RegistryStore check(registry.Path());
+  ASSERT_TRUE(check.Open());
+  EXPECT_EQ(check.GetValue("Control Panel\\Mouse", "DoubleClickSpeed"), "500");
+  EXPECT_EQ(check.GetValue("Control Panel\\Mouse", "MouseSensitivity"), "10");
+  EXPECT_EQ(check.GetValue("Control Panel\\Desktop", "WheelScrollLines"), "10");
+}
+
+TEST_F(ProfileFiles, RegistryThatCannotBeOpenedTouchesNoFile) {
+  test::WriteFile(registryDir / "blocker", "a file where a folder should be");
+  RegistryStore blocked(registryDir / "blocker/Registry.ini");
+  auto set = Defaults();
+  EXPECT_EQ(SaveProfileSet(conf.path(), *set, blocked), -1);
+  EXPECT_FALSE(std::filesystem::exists(Config()));
+}
+
+TEST_F(ProfileFiles, ValuesRoundTripThroughTheFile) {
+  auto set = Defaults();
+  set->profileId = 4;
+  set->pollingRate = 1;
+  set->liftDistance = 3;
+  set->gameMode = 1;
+  Profile& p = set->profiles[4];
+  p.region = 2;
+  CopyText(p.serverName, u"Sil<ver> & Moon");
+  CopyText(p.characterName, u"\u00D8rn \U0001F600");
+  CopyText(p.characterClass, u"Mage");
+  CopyText(p.characterRace, u"Elf");
+  CopyText(p.characterLevel, u"60");
+  CopyText(p.profileName, u"Raid \"night\"");
+  p.dpiStep = 2;
+  p.ledColor = 0xFF00FF;
+  CopyText(p.gameNames[9], u"orv.exe");
+  p.buttons[6].code = 501;
+  Macro& m = p.macros[49];
+  CopyText(m.name, u"Pull");
+  m.events[0] = {65, 0, {}, 50};
+  m.events[1] = {65, 1, {}, 2147483647};
+  m.loopCount = 5;
+  m.loopSwitch = 1;
+  m.delayMode = kDelayCopyPaste;
+  m.startKeyEvents[0] = {13, 0, {}, 0};
+  m.startKeyEvents[1] = {13, 1, {}, 0};
+  m.startKey = 1;
+  CopyText(m.pasteText, u"/cast Fireball");
+  ASSERT_EQ(Save(*set), 0);
+  auto loaded = Load();
+  EXPECT_EQ(std::memcmp(loaded.get(), set.get(), sizeof(ProfileSet)), 0);
+  // And once more over the existing file (the update path).
+  p.dpiStep = 3;
+  CopyText(m.name, u"Pull 2");
+  ASSERT_EQ(Save(*set), 0);
+  loaded = Load();
+  EXPECT_EQ(std::memcmp(loaded.get(), set.get(), sizeof(ProfileSet)), 0);
+}
+
+TEST_F(ProfileFiles, HeaderIsReadInOrder) {
+  WriteConfig(u"<GAME_MODE>1</GAME_MODE>\r\n<PROFILE_ID>3</PROFILE_ID>\r\n<POLLING_RATE>3</POLLING_RATE>\r\n");
+  auto set = Load();
+  EXPECT_EQ(set->profileId, 3);
+  EXPECT_EQ(set->pollingRate, 3);
+  EXPECT_EQ(set->gameMode, 0);  // before PROFILE_ID: not read, then validated
+}
+
+TEST_F(ProfileFiles, ProfileFieldsInAnyOrderAndButtonForms) {
+  WriteConfig(
+      u"<PROFILE_ID>0</PROFILE_ID>\r\n<PROFILE_1>\r\n"
+      u"<BUTTON_3>7,416,</BUTTON_3><BUTTON_4>501</BUTTON_4><BUTTON_5>5,1201,</BUTTON_5>\r\n"
+      u"<LED_COLOR>255</LED_COLOR><PROFILE_NAME>Tank</PROFILE_NAME><DPI_VALUE>2</DPI_VALUE>"
+      u"<GAME_NAME_2>ORV.EXE</GAME_NAME_2><UNKNOWN>1</UNKNOWN>\r\n"
+      u"</PROFILE_1>\r\n");
+  auto set = Load();
+  const Profile& p = set->profiles[0];
+  EXPECT_EQ(p.buttons[2].code, 416);
+  EXPECT_EQ(p.buttons[2].buttonNumber, 3);  // never taken from the file
+  EXPECT_EQ(p.buttons[3].code, 501);
+  EXPECT_EQ(p.buttons[4].code, 507);  // out of range: the default of button 5
+  EXPECT_EQ(p.ledColor, 255);
+  EXPECT_EQ(N(FieldText(p.profileName)), "Tank");
+  EXPECT_EQ(p.dpiStep, 2);
+  EXPECT_EQ(N(FieldText(p.gameNames[1])), "ORV.EXE");
+  EXPECT_EQ(set->profiles[1].dpiStep, 6);
+}
+
+TEST_F(ProfileFiles, MacrosAreTakenInOrderAndEventListsFilled) {
+  WriteConfig(
+      u"<PROFILE_1>\r\n"
+      u"<MACRO_2><MACRO_NAME>second</MACRO_NAME></MACRO_2>\r\n"
+      u"<MACRO_1><MACRO_INFO>65,0,50,65,1,50,</MACRO_INFO><MACRO_NAME>first</MACRO_NAME>"
+      u"<MACRO_LOOP_COUNT>5,1,</MACRO_LOOP_COUNT><MACRO_SEND_KEY_INFO>13,0,0,13,1,0,9,9,9,</MACRO_SEND_KEY_INFO></MACRO_1>\r\n"
+      u"<MACRO_3><MACRO_NAME>third</MACRO_NAME><MACRO_INFO>321,0,</MACRO_INFO></MACRO_3>\r\n"
+      u"</PROFILE_1>\r\n");
+  auto set = Load();
+  const Profile& p = set->profiles[0];
+  // MACRO_1 is found after MACRO_2; the search for MACRO_2 goes on after it and misses the
+  // earlier one.
+  EXPECT_EQ(N(FieldText(p.macros[0].name)), "first");
+  EXPECT_EQ(p.macros[1].name[0], 0);
+  EXPECT_EQ(N(FieldText(p.macros[2].name)), "third");
+  const Macro& m = p.macros[0];
+  EXPECT_EQ(m.events[0].virtualKey, 65);
+  EXPECT_EQ(m.events[0].keyUp, 0);
+  EXPECT_EQ(m.events[0].delay, 50);
+  EXPECT_EQ(m.events[1].keyUp, 1);
+  EXPECT_EQ(m.events[1].delay, 50);
+  for (int e = 2; e < kMacroEventCount; ++e) EXPECT_EQ(m.events[e].virtualKey | m.events[e].delay, 0) << e;
+  EXPECT_EQ(m.loopCount, 5);
+  EXPECT_EQ(m.loopSwitch, 1);
+  EXPECT_EQ(m.sendKeyEvents[1].virtualKey, 13);
+  EXPECT_EQ(m.sendKeyEvents[1].keyUp, 1);
+  EXPECT_EQ(p.macros[2].events[0].virtualKey, 321 & 0xFF);  // the low byte
+  EXPECT_EQ(m.delayMode, kDelayAutomatic);                  // missing: the reset value
+}
+
+TEST_F(ProfileFiles, LongTextsAreCutToTheirFields) {
+  const std::u16string longName(1000, u'n');
+  WriteConfig(u"<PROFILE_1><PROFILE_NAME>" + longName + u"</PROFILE_NAME><MACRO_1><MACRO_PASTE>" + longName +
+              u"</MACRO_PASTE></MACRO_1></PROFILE_1>\r\n");
+  auto set = Load();
+  EXPECT_EQ(FieldText(set->profiles[0].profileName).size(), size_t{kProfileNameCapacity - 1});
+  EXPECT_EQ(FieldText(set->profiles[0].macros[0].pasteText).size(), size_t{kPasteTextCapacity - 1});
+}
+
+TEST_F(ProfileFiles, BrokenFilesLoadAsDefaults) {
+  for (const std::string& bytes : {std::string(), std::string("not xml at all"), std::string("\xFF\xFE<\0r\0", 6),
+                                   Utf16LeFile(u"<root><PROFILE_ID>4</PROFILE_ID></root><second/>")}) {
+    test::WriteFile(Config(), bytes);
+    auto set = Load();
+    EXPECT_EQ(std::memcmp(set.get(), Defaults().get(), sizeof(ProfileSet)), 0);
+  }
+}
+
+TEST_F(ProfileFiles, UpdateKeepsUnknownElementsTheirOrderAndTheEncoding) {
+  ASSERT_EQ(Save(*Defaults()), 0);
+  // Hand-edit the file: a comment, a settings flag, an unknown element inside a profile and
+  // the agent's element at the end of the root.
+  XmlCursor x;
+  ASSERT_TRUE(x.LoadFile(Config()));
+  std::u16string doc = x.GetDocument();
+  doc.replace(doc.find(u"<PROFILE_ID>"), 0, u"<!-- hand edited -->\r\n<TRAY_ICON_FLAG>1</TRAY_ICON_FLAG>\r\n");
+  doc.replace(doc.find(u"<REGION>"), 0, u"<CUSTOM a=\"1\">keep &amp; me</CUSTOM>\r\n");
+  doc.replace(doc.find(u"</root>"), 0, u"<PROFILE_CHAGED>2,1,</PROFILE_CHAGED>\r\n");
+  test::WriteFile(Config(), Utf16LeFile(doc));
+
+  auto set = Load();
+  set->profiles[0].dpiStep = 1;
+  ASSERT_EQ(Save(*set), 0);
+  std::u16string expected = doc;
+  size_t dpi = expected.find(u"<DPI_VALUE>6</DPI_VALUE>");
+  expected.replace(dpi, 24, u"<DPI_VALUE>1</DPI_VALUE>");
+  EXPECT_EQ(test::ReadFile(Config()), Utf16LeFile(expected));
+  // Saving the same set again changes nothing.
+  ASSERT_EQ(Save(*set), 0);
+  EXPECT_EQ(test::ReadFile(Config()), Utf16LeFile(expected));
+}
+
+TEST_F(ProfileFiles, UpdateSkipsMissingElementsButBringsOldMacrosUpToDate) {
+  WriteConfig(
+      u"<PROFILE_ID>0</PROFILE_ID>\r\n<PROFILE_1>\r\n<PROFILE_NAME>Old</PROFILE_NAME>\r\n"
+      u"<MACRO_1>\r\n<MACRO_NAME>m</MACRO_NAME>\r\n<MACRO_LOOP_COUNT>1,0,</MACRO_LOOP_COUNT>\r\n"
+      u"<MACRO_INFO>65,0,10,</MACRO_INFO>\r\n</MACRO_1>\r\n</PROFILE_1>\r\n");
+  auto set = Load();
+  set->profiles[0].dpiStep = 2;  // no DPI_VALUE element: not stored
+  set->profiles[0].macros[0].delayMode = kDelayNone;
+  CopyText(set->profiles[0].macros[0].pasteText, u"hi");
+  ASSERT_EQ(Save(*set), 0);
+  XmlCursor x;
+  ASSERT_TRUE(x.LoadFile(Config()));
+  std::u16string doc = x.GetDocument();
+  EXPECT_EQ(doc.find(u"DPI_VALUE"), std::u16string::npos);
+  EXPECT_NE(doc.find(u"<MACRO_1>\r\n<MACRO_NAME>m</MACRO_NAME>\r\n<MACRO_LOOP_COUNT>1,0,</MACRO_LOOP_COUNT>\r\n"
+                     u"<MACRO_DELAY_MODE>3</MACRO_DELAY_MODE>\r\n<MACRO_PASTE>hi</MACRO_PASTE>\r\n"
+                     u"<MACRO_START_KEY>0</MACRO_START_KEY>\r\n<MACRO_SEND_KEY>0</MACRO_SEND_KEY>\r\n"
+                     u"<MACRO_INFO>65,0,10,</MACRO_INFO>\r\n<MACRO_START_KEY_INFO/>\r\n<MACRO_SEND_KEY_INFO/>\r\n"
+                     u"</MACRO_1>"),
+            std::u16string::npos)
+      << N(doc);
+  EXPECT_EQ(Load()->profiles[0].macros[0].delayMode, kDelayNone);
+}
+
+TEST_F(ProfileFiles, UpdateKeepsAUtf8FileUtf8) {
+  test::WriteFile(Config(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<root>\n<PROFILE_ID>1</PROFILE_ID>\n<PROFILE_1>\n"
+                            "<PROFILE_NAME>caf\xC3\xA9</PROFILE_NAME>\n</PROFILE_1>\n</root>\n");
+  auto set = Load();
+  EXPECT_EQ(N(FieldText(set->profiles[0].profileName)), "caf\xC3\xA9");
+  CopyText(set->profiles[0].profileName, u"\u20AC");
+  ASSERT_EQ(Save(*set), 0);
+  EXPECT_EQ(test::ReadFile(Config()), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<root>\n<PROFILE_ID>1</PROFILE_ID>\n"
+                                      "<PROFILE_1>\n<PROFILE_NAME>\xE2\x82\xAC</PROFILE_NAME>\n</PROFILE_1>\n</root>\n");
+}
+
+TEST_F(ProfileFiles, TrayIconNamesAreRewrittenInPlace) {
+  test::WriteFile(Tray(), Utf16LeFile(u"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<root>\r\n<ICON>x</ICON>\r\n"
+                                      u"<PROFILE_1>a</PROFILE_1>\r\n<PROFILE_3>c</PROFILE_3>\r\n</root>\r\n"));
+  auto set = Defaults();
+  CopyText(set->profiles[2].profileName, u"Healer & co");
+  ASSERT_EQ(Save(*set), 0);
+  EXPECT_EQ(test::ReadFile(Tray()),
+            Utf16LeFile(u"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<root>\r\n<ICON>x</ICON>\r\n"
+                        u"<PROFILE_1>Profile 1</PROFILE_1>\r\n<PROFILE_3>Healer &amp; co</PROFILE_3>\r\n</root>\r\n"));
+}
+
+TEST_F(ProfileFiles, ExportThenImportCarriesTheActiveProfile) {
+  auto set = Defaults();
+  set->profileId = 7;
+  CopyText(set->profiles[7].profileName, u"Exported");
+  set->profiles[7].buttons[0].code = 1049;
+  CopyText(set->profiles[7].macros[0].name, u"m");
+  const std::string file = conf / "exported.xml";
+  ASSERT_TRUE(ExportProfile(file, *set));
+
+  XmlCursor x;
+  ASSERT_TRUE(x.LoadFile(file));
+  const std::u16string doc = x.GetDocument();
+  EXPECT_EQ(doc.rfind(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n<PROFILE_ID>7</PROFILE_ID>\r\n<REGION>0</REGION>\r\n", 0), 0u);
+  EXPECT_EQ(doc.find(u"<PROFILE_8>"), std::u16string::npos);  // flat under the root
+  EXPECT_EQ(test::ReadFile(file).substr(0, 2), "\xFF\xFE");
+
+  auto other = Defaults();
+  other->profileId = 2;
+  ImportProfile(file, *other);
+  EXPECT_EQ(std::memcmp(&other->profiles[2], &set->profiles[7], sizeof(Profile)), 0);
+  EXPECT_EQ(other->profileId, 2);
+
+  // Exporting again over the same file updates it in place.
+  set->profiles[7].dpiStep = 1;
+  ASSERT_TRUE(ExportProfile(file, *set));
+  ImportProfile(file, *other);
+  EXPECT_EQ(other->profiles[2].dpiStep, 1);
+}
+
+TEST_F(ProfileFiles, ImportOfBadOrPartialFiles) {
+  const std::string file = conf / "import.xml";
+  auto set = Defaults();
+  set->profileId = 5;
+  CopyText(set->profiles[5].profileName, u"Before");
+  set->profiles[5].dpiStep = 1;
+
+  test::WriteFile(file, "\x89PNG\r\n\x1A\n not xml");
+  ImportProfile(file, *set);
+  // The defaults up to the macros, which are cleared (not validated, so delay mode 0).
+  EXPECT_EQ(std::memcmp(&set->profiles[5], &Defaults()->profiles[5], offsetof(Profile, macros)), 0);
+  EXPECT_EQ(set->profiles[5].macros[0].name[0], 0);
+  EXPECT_EQ(N(FieldText(set->profiles[5].profileName)), "Profile 6");
+
+  test::WriteFile(file, Utf16LeFile(u"<root><PROFILE_NAME>Partial</PROFILE_NAME><BUTTON_2>2,9,</BUTTON_2></root>"));
+  ImportProfile(file, *set);
+  EXPECT_EQ(set->profiles[5].dpiStep, 6);
+  EXPECT_EQ(set->profiles[5].buttons[1].code, 9);
+  EXPECT_EQ(set->profiles[5].buttons[1].buttonNumber, 2);
+  EXPECT_EQ(N(FieldText(set->profiles[5].profileName)), "Partial");
+  EXPECT_EQ(set->profiles[5].macros[0].delayMode, 0);  // cleared, not reset
+}
+
+TEST_F(ProfileFiles, AgentSingleValueWriters) {
+  EXPECT_FALSE(WriteActiveProfileIndex(conf.path(), 3));  // no file: nothing happens
+  EXPECT_FALSE(std::filesystem::exists(Config()));
+  ASSERT_EQ(Save(*Defaults()), 0);
+  EXPECT_TRUE(WriteActiveProfileIndex(conf.path(), 3));
+  EXPECT_TRUE(WriteDpiStep(conf.path(), 9, 2));
+  auto set = Load();
+  EXPECT_EQ(set->profileId, 3);
+  EXPECT_EQ(set->profiles[9].dpiStep, 2);
+  EXPECT_EQ(set->profiles[3].dpiStep, 6);
+
+  int saved = -7, switched = -7;
+  ReadAutoSwitchState(conf.path(), saved, switched);
+  EXPECT_EQ(saved, -7);  // no element: unchanged
+  EXPECT_EQ(switched, -7);
+  EXPECT_TRUE(WriteAutoSwitchState(conf.path(), 4, 1));
+  ReadAutoSwitchState(conf.path(), saved, switched);
+  EXPECT_EQ(saved, 4);
+  EXPECT_EQ(switched, 1);
+  EXPECT_TRUE(WriteAutoSwitchState(conf.path(), 0, 0));
+  ReadAutoSwitchState(conf.path(), saved, switched);
+  EXPECT_EQ(saved, 0);
+  EXPECT_EQ(switched, 0);
+  XmlCursor x;
+  ASSERT_TRUE(x.LoadFile(Config()));
+  const std::u16string doc = x.GetDocument();
+  EXPECT_NE(doc.find(u"</PROFILE_10>\r\n<PROFILE_CHAGED>0,0,</PROFILE_CHAGED>\r\n</root>"), std::u16string::npos);
+  // The full save leaves it alone.
+  ASSERT_EQ(Save(*Load()), 0);
+  ReadAutoSwitchState(conf.path(), saved, switched);
+  EXPECT_EQ(saved, 0);
+}
+
+}  // namespace
+}  // namespace orv
