@@ -558,6 +558,13 @@ void XmlCursor::RemoveChildren(int node) {
   nodes_[node].firstChild = nodes_[node].lastChild = 0;
 }
 
+std::u16string XmlCursor::StartTagCore(int node) const {
+  std::u16string core = text_.Copy(Abs(node), static_cast<size_t>(nodes_[node].startTagLength));
+  core.pop_back();
+  while (!core.empty() && core.back() == u'/') core.pop_back();
+  return core;
+}
+
 bool XmlCursor::SetText(std::u16string_view text) {
   if (!main_) return false;
   const int node = main_;
@@ -575,10 +582,7 @@ bool XmlCursor::SetText(std::u16string_view text) {
       }
     }
   }
-  // The start tag without its closing "/>" or ">", attributes kept.
-  std::u16string core = text_.Copy(pos, static_cast<size_t>(e.startTagLength));
-  core.pop_back();
-  if (!core.empty() && core.back() == u'/') core.pop_back();
+  const std::u16string core = StartTagCore(node);
   const std::u16string name = NameOf(node);
   std::u16string element = core;
   int32_t startTag, endTag;
@@ -658,9 +662,7 @@ bool XmlCursor::AddElement(std::u16string_view name, std::u16string_view text) {
       placeAfter(p.lastChild);
     } else if (p.flags & kEmptyTag) {
       // <P/> receiving its first child becomes <P>, CR LF, the child, </P>.
-      std::u16string core = text_.Copy(pos, static_cast<size_t>(p.startTagLength));
-      core.pop_back();
-      if (!core.empty() && core.back() == u'/') core.pop_back();
+      const std::u16string core = StartTagCore(parent_);
       const std::u16string parentName = NameOf(parent_);
       after = 0;
       insertAt = pos;

@@ -135,6 +135,8 @@ class XmlCursor {
   int FirstChildOf(int parent) const { return parent ? nodes_[parent].firstChild : topFirst_; }
   int Search(int from, std::u16string_view name) const;
   void RemoveChildren(int node);
+  // The start tag without its closing "/>" or ">", attributes kept.
+  std::u16string StartTagCore(int node) const;
   // Replaces text inside `container` (0: the top level) and keeps every offset consistent;
   // `firstShifted` starts a chain of the container's children that lie after the edit.
   void ApplyEdit(int container, size_t pos, size_t removeLength, std::u16string_view insert, int firstShifted);

@@ -177,6 +177,15 @@ TEST(XmlCursorEdits, SetTextReplacesContentKeepingAttributes) {
   fresh.SetDocument(x.GetDocument());
   EXPECT_EQ(x.DescribeIndex(), fresh.DescribeIndex());
   EXPECT_FALSE(XmlCursor().SetText(u"no position"));
+
+  // An empty-element tag written with a doubled slash becomes a proper start tag.
+  XmlCursor slashes;
+  ASSERT_TRUE(slashes.SetDocument(u"<r><e a='1' //></r>"));
+  slashes.FindChildElement(u"e");
+  slashes.EnterElement();
+  slashes.SetText(u"x");
+  EXPECT_EQ(slashes.GetDocument(), u"<r><e a='1' >x</e></r>");
+  EXPECT_TRUE(XmlCursor().SetDocument(slashes.GetDocument()));
 }
 
 TEST(XmlCursorEdits, AppendingToAParentWithTextOrALastChild) {
