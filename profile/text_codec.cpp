@@ -4,6 +4,7 @@
 #include "profile/text.h"
 #include "profile/xml_scan.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -19,6 +20,10 @@ constexpr size_t kDetectionBytes = 1024;
 
 std::u16string FromUtf16Bytes(std::string_view bytes, bool bigEndian) {
   std::u16string out(bytes.size() / 2, u'\0');
+  if (bigEndian == (std::endian::native == std::endian::big)) {
+    std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    return out;
+  }
   for (size_t i = 0; i < out.size(); ++i) {
     unsigned char a = static_cast<unsigned char>(bytes[2 * i]);
     unsigned char b = static_cast<unsigned char>(bytes[2 * i + 1]);
@@ -29,6 +34,10 @@ std::u16string FromUtf16Bytes(std::string_view bytes, bool bigEndian) {
 
 std::string ToUtf16Bytes(std::u16string_view text, bool bigEndian) {
   std::string out(text.size() * 2, '\0');
+  if (bigEndian == (std::endian::native == std::endian::big)) {
+    std::memcpy(out.data(), text.data(), out.size());
+    return out;
+  }
   for (size_t i = 0; i < text.size(); ++i) {
     char hi = static_cast<char>(text[i] >> 8), lo = static_cast<char>(text[i] & 0xFF);
     out[2 * i] = bigEndian ? hi : lo;
@@ -65,6 +74,11 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string_
     used += replacement.size();
     ++lost;
     size_t step = skip < srcLeft ? skip : srcLeft;
+    // From UTF-16 a character the target cannot hold may be a surrogate pair: step over both halves.
+    if (skip == 2 && srcLeft >= 4 && std::strcmp(from, "UTF-16LE") == 0) {
+      unsigned high = static_cast<unsigned char>(src[1]), low = static_cast<unsigned char>(src[3]);
+      if (high >= 0xD8 && high <= 0xDB && low >= 0xDC && low <= 0xDF) step = 4;
+    }
     src += step;
     srcLeft -= step;
     ::iconv(cd, nullptr, nullptr, nullptr, nullptr);

@@ -123,6 +123,8 @@ TEST(DocumentWriting, UsesTheDeclaredEncodingAndNotesLosses) {
        "<?xml version=\"1.0\" encoding=\"windows-1252\"?><r>\x80?</r>", true},
       {u"<?xml version=\"1.0\" encoding=\"shift_jis\"?><r>\u3042\u05D0</r>",
        "<?xml version=\"1.0\" encoding=\"shift_jis\"?><r>\x82\xA0?</r>", true},
+      {u"<?xml version=\"1.0\" encoding=\"koi8-r\"?><r>\U0001F600\u0416</r>",  // one '?' for a surrogate pair
+       "<?xml version=\"1.0\" encoding=\"koi8-r\"?><r>?\xF6</r>", true},
       {u"<r>\u00F8</r>", "<r>\xC3\xB8</r>", false},          // no declaration, starts with '<': UTF-8
       {u" <r>\u00E9</r>", " <r>\xE9</r>", false},            // neither: the ANSI code page
   };
