@@ -30,9 +30,10 @@ int32_t NumberList::Next() {
   return value;
 }
 
-std::u16string FormatInt(int64_t value) {
-  char16_t buffer[24];
-  char16_t* end = buffer + 24;
+namespace {
+
+// Writes the digits of `value` ending at `end`; returns where they start.
+char16_t* FormatBackwards(int64_t value, char16_t* end) {
   char16_t* p = end;
   uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   do {
@@ -40,12 +41,20 @@ std::u16string FormatInt(int64_t value) {
     magnitude /= 10;
   } while (magnitude);
   if (value < 0) *--p = u'-';
-  return std::u16string(p, end);
+  return p;
+}
+
+}  // namespace
+
+std::u16string FormatInt(int64_t value) {
+  char16_t buffer[24];
+  return std::u16string(FormatBackwards(value, buffer + 24), buffer + 24);
 }
 
 void AppendListNumber(std::u16string& out, int64_t value) {
-  out += FormatInt(value);
-  out += u',';
+  char16_t buffer[25];
+  buffer[24] = u',';
+  out.append(FormatBackwards(value, buffer + 24), buffer + 25);
 }
 
 }  // namespace orv

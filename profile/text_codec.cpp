@@ -101,6 +101,7 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string_
 }
 
 std::u16string RemoveNuls(std::u16string text, std::string& result) {
+  if (xml::FindChar(text, 0, u'\0') == std::u16string_view::npos) return text;
   size_t count = 0;
   size_t w = 0;
   for (size_t r = 0; r < text.size(); ++r) {

@@ -7,37 +7,16 @@
 #include "profile/xml_scan.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace orv {
 namespace {
 
 constexpr size_t npos = std::u16string_view::npos;
+using xml::FindChar;
 constexpr std::u16string_view kLineEnd = u"\r\n";
-
-// Position of the next `c` at or after `from`. Markup is sparse in long texts (a recorded
-// macro is thousands of digits and commas), so this scans eight characters at a time.
-size_t FindChar(std::u16string_view t, size_t from, char16_t c) {
-  const char16_t* p = t.data();
-  const size_t n = t.size();
-  size_t i = from;
-#if defined(__SSE2__)
-  const __m128i needle = _mm_set1_epi16(static_cast<short>(c));
-  for (; i + 8 <= n; i += 8) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(v, needle));
-    if (mask) return i + (static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(mask))) >> 1);
-  }
-#endif
-  for (; i < n; ++i) {
-    if (p[i] == c) return i;
-  }
-  return npos;
-}
 
 size_t FindText(std::u16string_view t, size_t from, std::u16string_view what) {
   for (size_t i = FindChar(t, from, what[0]); i != npos; i = FindChar(t, i + 1, what[0])) {
@@ -212,8 +191,18 @@ std::string XmlCursor::EncodedDocument() {
 }
 
 bool XmlCursor::SaveFile(const std::string& path) {
-  std::string bytes = EncodedDocument();
-  bool ok = ReplaceFileContents(path, {bytes});
+  bool ok;
+  if ((flags_ & kDocUtf16LeFile) && std::endian::native == std::endian::little) {
+    // The text is already UTF-16LE in memory: write it from the buffer as it stands.
+    result_ = "UTF-16LE";
+    const auto bytesOf = [](std::u16string_view s) {
+      return std::string_view(reinterpret_cast<const char*>(s.data()), s.size() * sizeof(char16_t));
+    };
+    ok = ReplaceFileContents(path, {"\xFF\xFE", bytesOf(text_.Before()), bytesOf(text_.After())});
+  } else {
+    std::string bytes = EncodedDocument();
+    ok = ReplaceFileContents(path, {bytes});
+  }
   result_ += " length " + std::to_string(text_.size());
   if (!ok) result_ += "; cannot write " + path;
   return ok;
@@ -471,6 +460,7 @@ bool XmlCursor::LeaveElement() {
 // Content
 
 std::u16string XmlCursor::Escape(std::u16string_view text) {
+  if (text.find_first_of(u"<&>") == npos) return std::u16string(text);
   std::u16string out;
   out.reserve(text.size() + 8);
   for (char16_t c : text) {

@@ -3,7 +3,31 @@
 #include <optional>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace orv::xml {
+
+// Position of the next `c` at or after `from`. Markup is sparse in long texts (a recorded
+// macro is thousands of digits and commas), so this scans eight characters at a time.
+inline size_t FindChar(std::u16string_view t, size_t from, char16_t c) {
+  const char16_t* p = t.data();
+  const size_t n = t.size();
+  size_t i = from;
+#if defined(__SSE2__)
+  const __m128i needle = _mm_set1_epi16(static_cast<short>(c));
+  for (; i + 8 <= n; i += 8) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(v, needle));
+    if (mask) return i + (static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(mask))) >> 1);
+  }
+#endif
+  for (; i < n; ++i) {
+    if (p[i] == c) return i;
+  }
+  return std::u16string_view::npos;
+}
 
 inline bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
