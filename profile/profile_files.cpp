@@ -13,7 +13,6 @@
 namespace orv {
 namespace {
 
-constexpr std::u16string_view kConfigDeclaration = u"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n";
 constexpr std::u16string_view kExportDeclaration = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n";
 constexpr std::u16string_view kAutoSwitchElement = u"PROFILE_CHAGED";
 
@@ -256,10 +255,7 @@ void WriteRegistryValues(RegistryStore& registry, const Profile& active) {
 
 XmlCursor NewConfigCursor(const ProfileSet& set) {
   XmlCursor x;
-  x.SetDocument(kConfigDeclaration);
-  x.SetDocFlags(x.GetDocFlags() | kDocUtf16LeFile);
-  x.AddElement(u"root");
-  x.EnterElement();
+  StartRootDocument(x);
   x.AddElement(u"PROFILE_ID", set.profileId);
   x.AddElement(u"POLLING_RATE", set.pollingRate);
   x.AddElement(u"LIFT_DISTANCE", set.liftDistance);
@@ -314,6 +310,13 @@ bool EditConfig(const std::string& confFolder, Edit&& edit) {
 
 }  // namespace
 
+void StartRootDocument(XmlCursor& x, std::u16string_view declaration) {
+  x.SetDocument(declaration);
+  x.SetDocFlags(x.GetDocFlags() | kDocUtf16LeFile);
+  x.AddElement(u"root");
+  x.EnterElement();
+}
+
 void LoadProfileSet(const std::string& path, ProfileSet& set) {
   ResetProfileSet(set);
   XmlCursor x;
@@ -361,10 +364,7 @@ std::string NewConfigDocument(const ProfileSet& set) { return NewConfigCursor(se
 
 std::string NewTrayIconDocument(const ProfileSet& set) {
   XmlCursor x;
-  x.SetDocument(kConfigDeclaration);
-  x.SetDocFlags(x.GetDocFlags() | kDocUtf16LeFile);
-  x.AddElement(u"root");
-  x.EnterElement();
+  StartRootDocument(x);
   for (int i = 0; i < kProfileCount; ++i) {
     x.AddElement(Numbered(u"PROFILE_", i + 1), FieldText(set.profiles[i].profileName));
   }
@@ -381,10 +381,7 @@ bool ExportProfile(const std::string& path, const ProfileSet& set) {
     return x.SaveFile(path);
   }
   XmlCursor fresh;
-  fresh.SetDocument(kExportDeclaration);
-  fresh.SetDocFlags(fresh.GetDocFlags() | kDocUtf16LeFile);
-  fresh.AddElement(u"root");
-  fresh.EnterElement();
+  StartRootDocument(fresh, kExportDeclaration);
   fresh.AddElement(u"PROFILE_ID", set.profileId);
   AddProfileContent(fresh, p);
   return fresh.SaveFile(path);

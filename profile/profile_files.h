@@ -2,12 +2,14 @@
 // Config.xml (the whole ProfileSet), TrayIcon.xml (profile names for the tray program),
 // exported profile files and the agent's single-value writes.
 #include <string>
+#include <string_view>
 
 #include "profile/records.h"
 
 namespace orv {
 
 class RegistryStore;
+class XmlCursor;
 
 inline constexpr char kConfigFileName[] = "Config.xml";
 inline constexpr char kTrayIconFileName[] = "TrayIcon.xml";
@@ -39,6 +41,12 @@ bool WriteDpiStep(const std::string& confFolder, int profileIndex, int step);
 bool WriteAutoSwitchState(const std::string& confFolder, int savedIndex, int switched);
 // Reads PROFILE_CHAGED if it is there; otherwise leaves both outputs unchanged.
 void ReadAutoSwitchState(const std::string& confFolder, int& savedIndex, int& switched);
+
+// The declaration line of the files the programs write (Config.xml, TrayIcon.xml, FWVersion.xml).
+inline constexpr std::u16string_view kUtf16Declaration = u"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n";
+// Starts a new document as the writers do: the declaration line, UTF-16LE with byte order
+// mark, and a root element that the cursor has entered (the next AddElement is its first child).
+void StartRootDocument(XmlCursor& x, std::u16string_view declaration = kUtf16Declaration);
 
 // A new Config.xml document for `set` (what SaveProfileSet writes when there is no usable file).
 std::string NewConfigDocument(const ProfileSet& set);

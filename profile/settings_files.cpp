@@ -65,10 +65,7 @@ bool WriteFirmwareVersionFile(const std::string& confFolder, int firmwareVersion
     return x.SaveFile(path);
   }
   XmlCursor fresh;
-  fresh.SetDocument(u"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n");
-  fresh.SetDocFlags(fresh.GetDocFlags() | kDocUtf16LeFile);
-  fresh.AddElement(u"root");
-  fresh.EnterElement();
+  StartRootDocument(fresh);
   fresh.AddElement(u"FW_VERSION", firmwareVersion);
   fresh.AddElement(u"SOFTWARE_VERSION", kSoftwareVersion);
   return fresh.SaveFile(path);

@@ -22,6 +22,9 @@ bool CopyText(char16_t (&field)[N], std::u16string_view text) {
   return CopyTextTo(field, N, text);
 }
 
+// Appends one code point (at most U+10FFFF) as one or two UTF-16 units.
+void AppendCodePoint(std::u16string& out, char32_t cp);
+
 // UTF-8 <-> UTF-16. Ill-formed UTF-8 sequences and lone surrogates become U+FFFD.
 std::u16string ToUtf16(std::string_view utf8);
 std::string ToUtf8(std::u16string_view utf16);

@@ -50,13 +50,7 @@ bool DecodeReference(std::u16string_view name, std::u16string& out) {
       if (cp > 0x10FFFF) return false;
     }
     if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
+    AppendCodePoint(out, cp);
     return true;
   }
   char ascii[kMaxEntityNameLength];
@@ -548,6 +542,33 @@ void XmlCursor::RemoveChildren(int node) {
   nodes_[node].firstChild = nodes_[node].lastChild = 0;
 }
 
+XmlCursor::ElementText XmlCursor::BuildElement(std::u16string core, std::u16string_view name,
+                                              std::u16string_view escaped) {
+  ElementText e{std::move(core), 0, 0, 0};
+  if (escaped.empty()) {
+    e.text += u"/>";
+    e.startTagLength = static_cast<int32_t>(e.text.size());
+    e.flags = kEmptyTag;
+  } else {
+    e.text += u">";
+    e.startTagLength = static_cast<int32_t>(e.text.size());
+    e.text += escaped;
+    e.text += u"</";
+    e.text += name;
+    e.text += u">";
+    e.endTagLength = static_cast<int32_t>(name.size() + 3);
+  }
+  return e;
+}
+
+void XmlCursor::SetElementShape(Node& node, const ElementText& element, std::u16string_view name) {
+  node.length = static_cast<int32_t>(element.text.size());
+  node.startTagLength = element.startTagLength;
+  node.endTagLength = element.endTagLength;
+  node.nameLength = static_cast<int32_t>(name.size());
+  node.flags = element.flags;
+}
+
 std::u16string XmlCursor::StartTagCore(int node) const {
   std::u16string core = text_.Copy(Abs(node), static_cast<size_t>(nodes_[node].startTagLength));
   core.pop_back();
@@ -572,27 +593,13 @@ bool XmlCursor::SetText(std::u16string_view text) {
       }
     }
   }
-  const std::u16string core = StartTagCore(node);
-  const std::u16string name = NameOf(node);
-  std::u16string element = core;
-  int32_t startTag, endTag;
-  if (escaped.empty()) {
-    element += u"/>";
-    startTag = static_cast<int32_t>(element.size());
-    endTag = 0;
-  } else {
-    element += u">";
-    startTag = static_cast<int32_t>(element.size());
-    element += escaped;
-    element += u"</" + name + u">";
-    endTag = static_cast<int32_t>(name.size() + 3);
-  }
+  const ElementText element = BuildElement(StartTagCore(node), NameOf(node), escaped);
   RemoveChildren(node);
-  ApplyEdit(node, pos, static_cast<size_t>(e.length), element, 0);
+  ApplyEdit(node, pos, static_cast<size_t>(e.length), element.text, 0);
   Node& changed = nodes_[node];
-  changed.startTagLength = startTag;
-  changed.endTagLength = endTag;
-  changed.flags = escaped.empty() ? uint32_t{kEmptyTag} : 0u;
+  changed.startTagLength = element.startTagLength;
+  changed.endTagLength = element.endTagLength;
+  changed.flags = element.flags;
   return true;
 }
 
@@ -603,21 +610,8 @@ bool XmlCursor::AddElement(std::u16string_view name, std::u16string_view text) {
   for (char16_t c : name) {
     if (xml::EndsName(c)) return false;
   }
-  const std::u16string escaped = Escape(text);
-  std::u16string element = u"<" + std::u16string(name);
-  int32_t startTag, endTag;
-  if (escaped.empty()) {
-    element += u"/>";
-    startTag = static_cast<int32_t>(element.size());
-    endTag = 0;
-  } else {
-    element += u">";
-    startTag = static_cast<int32_t>(element.size());
-    element += escaped;
-    element += u"</" + std::u16string(name) + u">";
-    endTag = static_cast<int32_t>(name.size() + 3);
-  }
-  const int32_t elementLength = static_cast<int32_t>(element.size());
+  const ElementText built = BuildElement(u"<" + std::u16string(name), name, Escape(text));
+  const std::u16string& element = built.text;
 
   int container;       // the element that receives the new one (0: the top level)
   int after;           // the sibling it follows (0: it becomes the first child)
@@ -668,11 +662,7 @@ bool XmlCursor::AddElement(std::u16string_view name, std::u16string_view text) {
       const int node = NewNode();
       Node& e = nodes_[node];
       e.start = static_cast<int32_t>(offsetInInsert);
-      e.length = elementLength;
-      e.startTagLength = startTag;
-      e.endTagLength = endTag;
-      e.nameLength = static_cast<int32_t>(name.size());
-      e.flags = escaped.empty() ? uint32_t{kEmptyTag} : 0u;
+      SetElementShape(e, built, name);
       LinkLast(node, parent_);
       main_ = node;
       child_ = 0;
@@ -698,11 +688,7 @@ bool XmlCursor::AddElement(std::u16string_view name, std::u16string_view text) {
   {
     Node& e = nodes_[node];
     e.start = static_cast<int32_t>(insertAt + offsetInInsert - (container ? Abs(container) : 0));
-    e.length = elementLength;
-    e.startTagLength = startTag;
-    e.endTagLength = endTag;
-    e.nameLength = static_cast<int32_t>(name.size());
-    e.flags = escaped.empty() ? uint32_t{kEmptyTag} : 0u;
+    SetElementShape(e, built, name);
   }
   LinkAfter(node, container, after);
   ApplyEdit(container, insertAt, replaceLength, insert, nodes_[node].next);

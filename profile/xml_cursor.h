@@ -137,6 +137,16 @@ class XmlCursor {
   void RemoveChildren(int node);
   // The start tag without its closing "/>" or ">", attributes kept.
   std::u16string StartTagCore(int node) const;
+  // An element's text from its start tag's core and its escaped content: <core/> when the
+  // content is empty, else <core>content</name>.
+  struct ElementText {
+    std::u16string text;
+    int32_t startTagLength;
+    int32_t endTagLength;
+    uint32_t flags;
+  };
+  static ElementText BuildElement(std::u16string core, std::u16string_view name, std::u16string_view escaped);
+  static void SetElementShape(Node& node, const ElementText& element, std::u16string_view name);
   // Replaces text inside `container` (0: the top level) and keeps every offset consistent;
   // `firstShifted` starts a chain of the container's children that lie after the edit.
   void ApplyEdit(int container, size_t pos, size_t removeLength, std::u16string_view insert, int firstShifted);
