@@ -347,6 +347,38 @@ TEST_F(ProfileFiles, ExportThenImportCarriesTheActiveProfile) {
   EXPECT_EQ(other->profiles[2].dpiStep, 1);
 }
 
+TEST_F(ProfileFiles, ExportUpdateAddsMissingMacroElementsButNotTheDelayMode) {
+  const std::string file = conf / "old_export.xml";
+  test::WriteFile(file, Utf16LeFile(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n<PROFILE_ID>0</PROFILE_ID>\r\n"
+                                    u"<PROFILE_NAME>Old</PROFILE_NAME>\r\n<MACRO_1>\r\n<MACRO_NAME>m</MACRO_NAME>\r\n"
+                                    u"<MACRO_INFO/>\r\n</MACRO_1>\r\n</root>\r\n"));
+  auto set = Defaults();
+  set->profileId = 1;
+  set->profiles[1].macros[0].delayMode = kDelayNone;
+  ASSERT_TRUE(ExportProfile(file, *set));
+  XmlCursor x;
+  ASSERT_TRUE(x.LoadFile(file));
+  EXPECT_EQ(x.GetDocument(),
+            u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n<PROFILE_ID>1</PROFILE_ID>\r\n"
+            u"<PROFILE_NAME>Profile 2</PROFILE_NAME>\r\n<MACRO_1>\r\n<MACRO_NAME/>\r\n<MACRO_PASTE/>\r\n"
+            u"<MACRO_START_KEY>0</MACRO_START_KEY>\r\n<MACRO_SEND_KEY>0</MACRO_SEND_KEY>\r\n<MACRO_INFO/>\r\n"
+            u"<MACRO_START_KEY_INFO/>\r\n<MACRO_SEND_KEY_INFO/>\r\n</MACRO_1>\r\n</root>\r\n");
+}
+
+TEST_F(ProfileFiles, BigEndianConfigLoadsAndStaysBigEndian) {
+  std::string bytes = "\xFE\xFF";
+  for (char16_t c : std::u16string_view(u"<root><PROFILE_ID>6</PROFILE_ID><PROFILE_7><DPI_VALUE>1</DPI_VALUE></PROFILE_7></root>")) {
+    bytes.push_back(static_cast<char>(c >> 8));
+    bytes.push_back(static_cast<char>(c & 0xFF));
+  }
+  test::WriteFile(Config(), bytes);
+  auto set = Load();
+  EXPECT_EQ(set->profileId, 6);
+  EXPECT_EQ(set->profiles[6].dpiStep, 1);
+  ASSERT_EQ(Save(*set), 0);
+  EXPECT_EQ(test::ReadFile(Config()), bytes);  // nothing changed, nothing rewritten differently
+}
+
 TEST_F(ProfileFiles, ImportOfBadOrPartialFiles) {
   const std::string file = conf / "import.xml";
   auto set = Defaults();
