@@ -242,7 +242,7 @@ void UpdateProfileContent(XmlCursor& x, const Profile& p, UpdateRules rules) {
 }
 
 const Profile& ActiveProfile(const ProfileSet& set) {
-  return set.profiles[set.profileId >= 0 && set.profileId < kProfileCount ? set.profileId : 0];
+  return set.profiles[ProfileIndexOrFirst(set.profileId)];
 }
 
 void WriteRegistryValues(RegistryStore& registry, const Profile& active) {
@@ -388,7 +388,7 @@ bool ExportProfile(const std::string& path, const ProfileSet& set) {
 }
 
 void ImportProfile(const std::string& path, ProfileSet& set) {
-  Profile& target = set.profiles[set.profileId >= 0 && set.profileId < kProfileCount ? set.profileId : 0];
+  Profile& target = set.profiles[ProfileIndexOrFirst(set.profileId)];
   ClearProfile(target);
   // Every entry carries its own number, whatever the file says.
   for (int b = 0; b < kButtonCount; ++b) target.buttons[b].buttonNumber = static_cast<uint8_t>(b + 1);

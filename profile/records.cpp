@@ -8,9 +8,6 @@
 namespace orv {
 namespace {
 
-// The index a set is looked at under; out-of-range indexes (an unvalidated set) read profile 0.
-int LookedAt(int32_t index) { return index >= 0 && index < kProfileCount ? index : 0; }
-
 bool ReplaceOutside(int32_t& value, int32_t low, int32_t high, int32_t fallback) {
   if (value >= low && value <= high) return false;
   value = fallback;
@@ -66,8 +63,8 @@ bool ValidateProfileSet(ProfileSet& set) {
 }
 
 uint32_t CompareProfileSets(const ProfileSet& newSet, const ProfileSet& oldSet, bool sameIndex) {
-  const int newIndex = LookedAt(newSet.profileId);
-  const int oldIndex = sameIndex ? newIndex : LookedAt(oldSet.profileId);
+  const int newIndex = ProfileIndexOrFirst(newSet.profileId);
+  const int oldIndex = sameIndex ? newIndex : ProfileIndexOrFirst(oldSet.profileId);
   const Profile& n = newSet.profiles[newIndex];
   const Profile& o = oldSet.profiles[oldIndex];
   uint32_t mask = 0;

@@ -111,6 +111,10 @@ inline constexpr int32_t kDefaultButtonCodes[kButtonCount] = {1, 2, 6, 416, 507,
 // Sensitivity steps: step n (1..6) is kDpiOfStep[n - 1] dots per inch.
 inline constexpr int32_t kDpiOfStep[6] = {3200, 2400, 2000, 1600, 1200, 800};
 
+// The profile a set is looked at under for an index: the index itself within 0 to 9, else
+// profile 0 (what an unvalidated set falls back to).
+inline int ProfileIndexOrFirst(int32_t index) { return index >= 0 && index < kProfileCount ? index : 0; }
+
 // The state a load starts from: header values -1, profiles zero except the nine pointer and
 // illumination values (-1), the button entries (own number, code -1) and the macros' delay mode (1).
 void ResetProfileSet(ProfileSet& set);

@@ -593,13 +593,11 @@ bool XmlCursor::SetText(std::u16string_view text) {
       }
     }
   }
-  const ElementText element = BuildElement(StartTagCore(node), NameOf(node), escaped);
+  const std::u16string name = NameOf(node);
+  const ElementText element = BuildElement(StartTagCore(node), name, escaped);
   RemoveChildren(node);
   ApplyEdit(node, pos, static_cast<size_t>(e.length), element.text, 0);
-  Node& changed = nodes_[node];
-  changed.startTagLength = element.startTagLength;
-  changed.endTagLength = element.endTagLength;
-  changed.flags = element.flags;
+  SetElementShape(nodes_[node], element, name);
   return true;
 }
 
