@@ -1,0 +1,117 @@
+// A second process for the window-bus and pipe tests.
+//
+//   orv_bus_peer window TITLE          one window; prints "ready <handle>" and serves it
+//   orv_bus_peer agent TITLE           the same, plus a pipe server (as an elevated agent)
+//   orv_bus_peer panel UID             drops to UID, then reaches the agent window as a panel
+//                                      would; prints what it found and what it got
+//
+// The window answers the peer messages of peer_protocol.h.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/agent_link.h"
+#include "link/messages.h"
+#include "link/pipe_channel.h"
+#include "link/window_bus.h"
+#include "profile/text.h"
+#include "tests/link/peer_protocol.h"
+
+namespace orv::test {
+namespace {
+
+bool g_quit = false;
+
+class PeerWindow : public MessageTarget {
+ public:
+  LResult HandleMessage(uint32_t code, WParam w, LParam l) override {
+    switch (code) {
+      case kPeerEcho:
+        return static_cast<LResult>(w) + l;
+      case kPeerSendBack:
+        // Sends to the window named in wParam while that window's thread waits for us.
+        return bus::Send(static_cast<WindowHandle>(w), kPeerCallback, 0, l) + 1;
+      case kPeerPostThenSend:
+        bus::Post(static_cast<WindowHandle>(w), kPeerPosted, 0, 0);
+        return bus::Send(static_cast<WindowHandle>(w), kPeerCallback, 0, 0);
+      case kPeerRename:
+        return bus::SetWindowText(handle, ToUtf16(std::to_string(l))) ? 1 : 0;
+      case kPeerDie:
+        ::_exit(3);  // in the middle of a Send, without an answer
+      case kPeerPosted:
+        log.push_back(static_cast<int64_t>(w));
+        return 0;
+      case kPeerPostedCount:
+        return static_cast<LResult>(log.size());
+      case kPeerPostedAt:
+        return w < log.size() ? log[w] : -1;
+      case kPeerRegister:
+        return bus::RegisterMessage(u"'Zr4ControlAPIAttach'");
+      case kPeerBlock:
+        ::usleep(static_cast<useconds_t>(l) * 1000);
+        return 1;
+      case kPeerSenderPid:
+        return bus::CurrentSenderProcessId();
+      case kPeerQuit:
+        g_quit = true;
+        return 1;
+      default:
+        // Anything else (the pipe's codes) is logged as code and parameters.
+        log.push_back(static_cast<int64_t>(code) << 32 | (w & 0xFFFF) << 16 | (l & 0xFFFF));
+        return 1;
+    }
+  }
+  WindowHandle handle = 0;
+  std::vector<int64_t> log;
+};
+
+int ServeWindow(const char* title, bool agent) {
+  PeerWindow window;
+  window.handle = bus::CreateWindow(&window, ToUtf16(title));
+  if (!window.handle) return 2;
+  std::unique_ptr<PipeChannel> pipe;
+  if (agent) {
+    pipe = std::make_unique<PipeChannel>(window.handle, PipePath(kPipeName), PipeChannel::kServer);
+    pipe->Start();
+    while (!pipe->Running() && !pipe->Finished()) ::usleep(1000);
+  }
+  std::printf("ready %u\n", window.handle);
+  std::fflush(stdout);
+  while (!g_quit) bus::PumpFor(100, [] { return g_quit; });
+  pipe.reset();
+  bus::DestroyWindow(window.handle);
+  return 0;
+}
+
+int ActAsPanel(const char* uid) {
+  uid_t id = static_cast<uid_t>(std::atoi(uid));
+  if (::setgid(id) != 0 || ::setuid(id) != 0) return 2;
+  bool pipe = AgentNeedsPipe();
+  WindowHandle agent = bus::FindWindow(kAgentWindowTitle);
+  bool direct = bus::Post(agent, UM_QUERY_MEMORY_SIZE, 0, 0);
+  AgentLink link(pipe, 0);
+  while (pipe && link.pipe()->ConnectedEntries() == 0 && !link.pipe()->Finished()) ::usleep(1000);
+  LResult sent = link.Send(UM_SET_POLLING_RATE, 2, 0);
+  std::printf("found=%d pipe=%d direct=%d sent=%lld\n", agent != 0, pipe ? 1 : 0, direct ? 1 : 0,
+              static_cast<long long>(sent));
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace
+}  // namespace orv::test
+
+int main(int argc, char** argv) {
+  ::signal(SIGPIPE, SIG_IGN);
+  if (argc == 3 && std::strcmp(argv[1], "window") == 0) return orv::test::ServeWindow(argv[2], false);
+  if (argc == 3 && std::strcmp(argv[1], "agent") == 0) return orv::test::ServeWindow(argv[2], true);
+  if (argc == 3 && std::strcmp(argv[1], "panel") == 0) return orv::test::ActAsPanel(argv[2]);
+  std::fprintf(stderr, "usage: orv_bus_peer window|agent TITLE | panel UID\n");
+  return 1;
+}

@@ -1,0 +1,363 @@
+#include "link/window_bus.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <thread>
+#include <set>
+#include <vector>
+
+#include "link/bus_frame.h"
+#include "link/message_table.h"
+#include "link/messages.h"
+#include "tests/link/peer_protocol.h"
+#include "tests/test_support.h"
+
+namespace orv {
+namespace {
+
+using test::PeerProcess;
+using test::TempDir;
+
+// A window of the test process whose handler the test supplies.
+class TestWindow : public MessageTarget {
+ public:
+  explicit TestWindow(std::u16string_view title, std::function<LResult(uint32_t, WParam, LParam)> handler = {})
+      : handler_(std::move(handler)) {
+    handle = bus::CreateWindow(this, title);
+  }
+  ~TestWindow() override { bus::DestroyWindow(handle); }
+  LResult HandleMessage(uint32_t code, WParam w, LParam l) override {
+    received.push_back({code, w, l});
+    return handler_ ? handler_(code, w, l) : 0;
+  }
+  struct Message {
+    uint32_t code;
+    WParam w;
+    LParam l;
+  };
+  WindowHandle handle = 0;
+  std::vector<Message> received;
+
+ private:
+  std::function<LResult(uint32_t, WParam, LParam)> handler_;
+};
+
+class LinkBus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::chmod(dir_.path().c_str(), 01777);
+    ::setenv("ORV_BUS_DIR", dir_.path().c_str(), 1);
+  }
+  // A peer process with one window of that title; its handle, or 0.
+  WindowHandle StartPeer(const std::string& title) {
+    peer_ = std::make_unique<PeerProcess>(ORV_TEST_PEER, std::vector<std::string>{"window", title});
+    return peer_->ReadyHandle();
+  }
+  TempDir dir_;
+  std::unique_ptr<PeerProcess> peer_;
+};
+
+TEST_F(LinkBus, FindsAPeerWindowByItsExactTitleAndItsOwner) {
+  WindowHandle h = StartPeer("Kestrone_Zr4_V2_Mouse_Hid");
+  ASSERT_NE(h, 0u);
+  EXPECT_EQ(bus::FindWindow(kAgentWindowTitle), h);
+  for (std::u16string_view other : {u"Kestrone_Zr4_V2_Mouse_Hi", u"kestrone_zr4_v2_mouse_hid", u""})
+    EXPECT_EQ(bus::FindWindow(other), 0u) << test::N(other);
+  EXPECT_EQ(bus::WindowProcessId(h), peer_->pid());
+  EXPECT_EQ(bus::WindowText(h), kAgentWindowTitle);
+  EXPECT_TRUE(bus::IsWindow(h));
+}
+
+TEST_F(LinkBus, SendReturnsTheResultAndPostsArriveInOrder) {
+  WindowHandle h = StartPeer("peer");
+  ASSERT_NE(h, 0u);
+  bool delivered = false;
+  EXPECT_EQ(bus::Send(h, test::kPeerEcho, 40, 2, &delivered), 42);
+  EXPECT_TRUE(delivered);
+  EXPECT_EQ(bus::Send(h, test::kPeerEcho, 0xFFFFFFFFFFull, -1), 0xFFFFFFFFFEll);  // 64-bit parameters
+  for (int i = 0; i < 500; ++i) ASSERT_TRUE(bus::Post(h, test::kPeerPosted, i, 0));
+  // A send behind the posts on the same connection is handled after them.
+  EXPECT_EQ(bus::Send(h, test::kPeerPostedCount, 0, 0), 500);
+  for (int i : {0, 1, 250, 499}) EXPECT_EQ(bus::Send(h, test::kPeerPostedAt, i, 0), i);
+  EXPECT_EQ(bus::Send(h, test::kPeerSenderPid, 0, 0), ::getpid());
+}
+
+TEST_F(LinkBus, SendingToEachOtherAtOnceDoesNotDeadlock) {
+  WindowHandle peer = StartPeer("peer");
+  ASSERT_NE(peer, 0u);
+  int posted = 0;
+  TestWindow mine(u"test window", [&](uint32_t code, WParam, LParam l) -> LResult {
+    if (code == test::kPeerPosted) ++posted;
+    return code == test::kPeerCallback ? l * 2 + posted * 1000 : 0;
+  });
+  // The peer's handler sends back to this window while this thread waits in Send.
+  EXPECT_EQ(bus::Send(peer, test::kPeerSendBack, mine.handle, 21), 43);
+  // A message the peer posts meanwhile waits for the loop: the callback saw none.
+  EXPECT_EQ(bus::Send(peer, test::kPeerPostThenSend, mine.handle, 0), 0);
+  EXPECT_EQ(posted, 0);
+  bus::PumpFor(1000, [&] { return posted == 1; });
+  EXPECT_EQ(posted, 1);
+}
+
+TEST_F(LinkBus, ARenamedWindowIsFoundByItsNewTitleOnly) {
+  WindowHandle h = StartPeer(test::N(kAgentProvisionalTitle));
+  ASSERT_NE(h, 0u);
+  EXPECT_EQ(bus::FindWindow(kAgentProvisionalTitle), h);
+  EXPECT_EQ(bus::Send(h, test::kPeerRename, 0, 1234), 1);
+  EXPECT_EQ(bus::FindWindow(kAgentProvisionalTitle), 0u);
+  EXPECT_EQ(bus::FindWindow(u"1234"), h);
+
+  TestWindow mine(u"before");
+  ASSERT_TRUE(bus::SetWindowText(mine.handle, u"after"));
+  EXPECT_EQ(bus::FindWindow(u"after"), mine.handle);
+  EXPECT_EQ(bus::FindWindow(u"before"), 0u);
+}
+
+TEST_F(LinkBus, APeerThatDiesMidSendGivesZeroAndItsEndpointIsCleaned) {
+  WindowHandle h = StartPeer("doomed");
+  ASSERT_NE(h, 0u);
+  auto start = std::chrono::steady_clock::now();
+  bool delivered = true;
+  EXPECT_EQ(bus::Send(h, test::kPeerDie, 0, 0, &delivered), 0);
+  EXPECT_FALSE(delivered);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(peer_->Wait(), 3);
+  EXPECT_FALSE(bus::Post(h, test::kPeerPosted, 0, 0));
+  EXPECT_EQ(bus::Send(h, test::kPeerEcho, 1, 1), 0);
+  EXPECT_EQ(bus::FindWindow(u"doomed"), 0u);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / (std::to_string(h) + ".window")));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / (std::to_string(h) + ".sock")));
+  EXPECT_EQ(bus::WindowProcessId(h), 0);
+}
+
+TEST_F(LinkBus, StaleEndpointsAreIgnoredAndRemoved) {
+  // An endpoint left by a process that no longer runs, with a socket nobody listens on, and one
+  // whose process id now belongs to a different process (start time differs).
+  PeerProcess gone("/bin/true", {});
+  pid_t deadPid = gone.pid();
+  gone.Wait();
+  test::WriteFile(dir_ / "77777.window", "pid=" + std::to_string(deadPid) + "\nstart=1\ntitle=stale\n");
+  test::WriteFile(dir_ / "77778.window", "pid=" + std::to_string(::getpid()) + "\nstart=1\ntitle=stale\n");
+  int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::string path = dir_ / "77777.sock";
+  std::strcpy(addr.sun_path, path.c_str());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ::close(fd);  // bound, never listening: connecting is refused
+  test::WriteFile(dir_ / "junk.window", "not an endpoint");
+
+  EXPECT_EQ(bus::FindWindow(u"stale"), 0u);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "77777.window"));
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "77778.window"));
+  EXPECT_FALSE(bus::Post(77777, 1, 0, 0));
+  EXPECT_EQ(bus::Send(77777, 1, 0, 0), 0);
+
+  TestWindow live(u"stale");  // a live window of the same title is found
+  EXPECT_EQ(bus::FindWindow(u"stale"), live.handle);
+}
+
+TEST_F(LinkBus, RegisteredMessagesAgreeAcrossProcesses) {
+  WindowHandle h = StartPeer("peer");
+  ASSERT_NE(h, 0u);
+  uint32_t attach = bus::RegisterMessage(kControlAttachMessage);
+  uint32_t discover = bus::RegisterMessage(kControlDiscoverMessage);
+  EXPECT_EQ(bus::Send(h, test::kPeerRegister, 0, 0), attach);
+  EXPECT_NE(attach, discover);
+  for (uint32_t c : {attach, discover}) {
+    EXPECT_GE(c, 0xC000u);
+    EXPECT_LE(c, 0xFFFFu);
+  }
+  EXPECT_EQ(bus::RegisterMessage(kControlAttachMessage), attach);
+}
+
+TEST_F(LinkBus, RegisteredCodesStayDistinctWhenNamesCollide) {
+  // Take the code the name would hash to under another name, as an earlier process might have.
+  uint32_t natural = bus::RegisterMessage(u"first name");
+  std::string table = test::ReadFile(dir_ / "registered-messages");
+  ASSERT_NE(table.find("first name"), std::string::npos);
+  char line[64];
+  std::snprintf(line, sizeof line, "%04X squatter\n", natural + 1 <= 0xFFFF ? natural + 1 : natural - 1);
+  test::WriteFile(dir_ / "registered-messages", table + line);
+  std::set<uint32_t> codes = {natural, static_cast<uint32_t>(std::strtoul(line, nullptr, 16))};
+  for (int i = 0; i < 200; ++i) {
+    uint32_t c = bus::RegisterMessage(test::U("name " + std::to_string(i)));
+    EXPECT_TRUE(codes.insert(c).second) << "code " << c << " handed out twice";
+  }
+}
+
+TEST_F(LinkBus, MalformedAndOversizedFramesAreDropped) {
+  WindowHandle h = StartPeer("peer");
+  ASSERT_NE(h, 0u);
+  int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::string path = dir_ / (std::to_string(h) + ".sock");
+  std::strcpy(addr.sun_path, path.c_str());
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  BusFrame post{BusFrame::kPost, 0, h, test::kPeerPosted, 7, 0, 0, 0};
+  uint8_t good[kBusFrameSize];
+  EncodeBusFrame(post, good);
+  std::vector<std::vector<uint8_t>> bad;
+  bad.emplace_back(good, good + 5);                   // truncated
+  bad.emplace_back(std::vector<uint8_t>(4096, 0xAB));  // oversized
+  bad.emplace_back(good, good + kBusFrameSize);
+  bad.back()[0] ^= 1;  // wrong magic
+  bad.emplace_back(good, good + kBusFrameSize);
+  bad.back()[4] = 9;  // unknown version
+  bad.emplace_back(good, good + kBusFrameSize);
+  bad.back()[6] = 7;  // unknown kind
+  bad.emplace_back(good, good + kBusFrameSize);
+  bad.back()[8] ^= 1;  // another window
+  for (auto& b : bad) ASSERT_EQ(::send(fd, b.data(), b.size(), 0), static_cast<ssize_t>(b.size()));
+  ASSERT_EQ(::send(fd, good, sizeof good, 0), static_cast<ssize_t>(sizeof good));
+  ::close(fd);
+  EXPECT_EQ(bus::Send(h, test::kPeerPostedCount, 0, 0), 1);
+  EXPECT_EQ(bus::Send(h, test::kPeerPostedAt, 0, 0), 7);
+}
+
+TEST_F(LinkBus, AFullQueueRefusesPostsWithoutHanging) {
+  WindowHandle h = StartPeer("busy");
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(bus::Post(h, test::kPeerBlock, 0, 3000));  // the peer stops reading for 3 s
+  auto start = std::chrono::steady_clock::now();
+  int accepted = 0;
+  while (accepted < 200000 && bus::Post(h, test::kPeerPosted, accepted, 0)) ++accepted;
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(accepted, 200000) << "the queue never filled";
+  EXPECT_LT(took, std::chrono::milliseconds(2500));
+  peer_->Kill();  // not worth waiting for
+
+  // Within the process a window's queue holds 10,000 messages.
+  TestWindow mine(u"mine");
+  size_t taken = 0;
+  while (taken < 20000 && bus::Post(mine.handle, 1, taken, 0)) ++taken;
+  EXPECT_EQ(taken, kMaxQueuedMessages);
+  EXPECT_EQ(bus::DispatchPending(), kMaxQueuedMessages);
+  EXPECT_EQ(mine.received.back().w, kMaxQueuedMessages - 1);
+  EXPECT_TRUE(bus::Post(mine.handle, 1, 0, 0));
+}
+
+TEST_F(LinkBus, OtherThreadsPostAndSendIntoTheWindowThread) {
+  std::thread::id windowThread = std::this_thread::get_id();
+  std::atomic<int> wrongThread{0};
+  TestWindow mine(u"window thread", [&](uint32_t code, WParam w, LParam) -> LResult {
+    if (std::this_thread::get_id() != windowThread) ++wrongThread;
+    return code == 2 ? static_cast<LResult>(w) * 3 : 0;
+  });
+  constexpr int kThreads = 4, kEach = 1000;
+  std::atomic<int> sendsRight{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kEach; ++i) {
+        while (!bus::Post(mine.handle, 1, t * kEach + i, t)) std::this_thread::yield();
+        if (i % 100 == 0 && bus::Send(mine.handle, 2, i, 0) == i * 3) ++sendsRight;
+      }
+    });
+  bus::PumpFor(10000, [&] { return mine.received.size() == kThreads * kEach + kThreads * 10; });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(wrongThread, 0);
+  EXPECT_EQ(sendsRight, kThreads * 10);
+  std::vector<WParam> last(kThreads, 0);
+  std::vector<int> count(kThreads, 0);
+  for (auto& m : mine.received) {
+    if (m.code != 1) continue;
+    int t = static_cast<int>(m.l);
+    if (count[t]++) {
+      EXPECT_GT(m.w, last[t]) << "posts of one thread out of order";
+    }
+    last[t] = m.w;
+  }
+  EXPECT_EQ(count, std::vector<int>(kThreads, kEach));
+
+  // A Send from the window's own thread calls the handler directly; to a destroyed window it is 0.
+  EXPECT_EQ(bus::Send(mine.handle, 2, 5, 0), 15);
+  WindowHandle old;
+  {
+    TestWindow brief(u"brief");
+    old = brief.handle;
+  }
+  bool delivered = true;
+  EXPECT_EQ(bus::Send(old, 2, 5, 0, &delivered), 0);
+  EXPECT_FALSE(delivered);
+  EXPECT_FALSE(bus::Post(old, 1, 0, 0));
+}
+
+TEST_F(LinkBus, AWindowDestroyedWhileAnotherThreadWaitsReleasesTheSender) {
+  auto mine = std::make_unique<TestWindow>(u"going");
+  WindowHandle h = mine->handle;
+  std::atomic<bool> done{false};
+  bool delivered = true;
+  LResult result = -1;
+  std::thread sender([&] {
+    result = bus::Send(h, 2, 1, 0, &delivered);
+    done = true;
+  });
+  // The window thread does not pump, so the send stays queued until the window goes.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(done);
+  mine.reset();
+  sender.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(delivered);
+}
+
+class TableWindow {
+ public:
+  LResult OnFirst(WParam w, LParam) { return static_cast<LResult>(w) + 1; }
+  LResult OnSecond(WParam, LParam l) { return l * 10; }
+  static constexpr MessageEntry<TableWindow> kMessages[] = {
+      {UM_RELOAD_PROFILES, &TableWindow::OnFirst},
+      {UM_SET_POLLING_RATE, &TableWindow::OnSecond},
+  };
+  LResult Handle(uint32_t code, WParam w, LParam l) {
+    return DispatchMessage(this, kMessages, code, w, l, [] { return LResult{-7}; });
+  }
+};
+
+TEST(LinkMessageTable, RunsTheEntryOfTheCodeOrTheFallback) {
+  TableWindow w;
+  EXPECT_EQ(w.Handle(UM_RELOAD_PROFILES, 4, 0), 5);
+  EXPECT_EQ(w.Handle(UM_SET_POLLING_RATE, 0, 3), 30);
+  EXPECT_EQ(w.Handle(UM_SET_LIFT_DISTANCE, 0, 3), -7);
+}
+
+TEST(LinkBusFrame, RoundTripsAndRejectsWhatIsNotAFrame) {
+  BusFrame f{BusFrame::kReply, 1, 0x12345678, 0x4FF, 0x1122334455667788ull, -5, -9, 77};
+  uint8_t bytes[kBusFrameSize];
+  EncodeBusFrame(f, bytes);
+  EXPECT_EQ(bytes[0], 'O');
+  EXPECT_EQ(bytes[8], 0x78);  // little-endian
+  BusFrame back;
+  ASSERT_TRUE(DecodeBusFrame(bytes, sizeof bytes, back));
+  EXPECT_EQ(back.window, f.window);
+  EXPECT_EQ(back.wParam, f.wParam);
+  EXPECT_EQ(back.lParam, -5);
+  EXPECT_EQ(back.result, -9);
+  EXPECT_EQ(back.sequence, 77u);
+  EXPECT_FALSE(DecodeBusFrame(bytes, sizeof bytes - 1, back));
+  struct Case {
+    size_t at;
+    uint8_t value;
+  };
+  for (Case c : {Case{1, 0}, Case{4, 2}, Case{6, 0}, Case{6, 4}, Case{44, 1}}) {
+    uint8_t copy[kBusFrameSize];
+    std::memcpy(copy, bytes, sizeof copy);
+    copy[c.at] = c.value;
+    EXPECT_FALSE(DecodeBusFrame(copy, sizeof copy, back)) << "byte " << c.at;
+  }
+}
+
+}  // namespace
+}  // namespace orv
