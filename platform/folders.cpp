@@ -2,7 +2,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/atomic_file.h"
 
 namespace orv {
 namespace {
@@ -32,6 +36,27 @@ std::string ConfFolder() { return JoinPath(ProductFolder(), "Conf"); }
 std::string ProfileFolder() { return JoinPath(ProductFolder(), "Profile"); }
 std::string RegistryFile() {
   return JoinPath(JoinPath(AppDataFolder(), kVendorFolder), "Registry.ini");
+}
+
+std::string ProgramFolder() {
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  std::string path(buf, static_cast<size_t>(n));
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool CopyFileIfMissing(const std::string& from, const std::string& to) {
+  std::string bytes;
+  if (!ReadWholeFile(from, bytes)) return false;
+  // Claim the name first, so that a file appearing meanwhile is not replaced either.
+  int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  if (ReplaceFileContents(to, {bytes})) return true;
+  ::unlink(to.c_str());
+  return false;
 }
 
 bool CreateConfFolders() { return MakeFolders(ConfFolder()); }

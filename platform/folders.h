@@ -17,6 +17,14 @@ std::string RegistryFile();
 // application-data folder itself). Returns false if Conf does not exist afterwards.
 bool CreateConfFolders();
 
+// The folder of the running executable with a trailing '/': where the programs find their
+// product data (default Config.xml, TrayIcon.xml, skins, Firmware.xml...). Empty if unknown.
+std::string ProgramFolder();
+
+// Copies `from` to `to` unless `to` exists already (a user's file is never overwritten).
+// True when `to` was written.
+bool CopyFileIfMissing(const std::string& from, const std::string& to);
+
 // `folder` and `name` joined by exactly one '/'.
 std::string JoinPath(std::string_view folder, std::string_view name);
 

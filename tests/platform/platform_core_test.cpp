@@ -49,6 +49,25 @@ TEST(Folders, ConfAndProfileFoldersFollowXdgConfigHome) {
   ::unsetenv("XDG_CONFIG_HOME");
 }
 
+TEST(Folders, ProgramFolderIsTheExecutablesFolderWithASlash) {
+  std::string folder = ProgramFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_TRUE(std::filesystem::exists(folder + "orv_core_tests"));
+}
+
+TEST(Folders, DefaultFilesAreCopiedOnlyWhereNoneExists) {
+  test::TempDir dir;
+  test::WriteFile(dir / "default.xml", "default");
+  EXPECT_TRUE(CopyFileIfMissing(dir / "default.xml", dir / "copy.xml"));
+  EXPECT_EQ(test::ReadFile(dir / "copy.xml"), "default");
+  test::WriteFile(dir / "user.xml", "the user's own");
+  EXPECT_FALSE(CopyFileIfMissing(dir / "default.xml", dir / "user.xml"));
+  EXPECT_EQ(test::ReadFile(dir / "user.xml"), "the user's own");
+  EXPECT_FALSE(CopyFileIfMissing(dir / "missing.xml", dir / "other.xml"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "other.xml"));
+}
+
 TEST(RegistryStore, KeepsOtherLinesAndUpdatesInPlace) {
   test::TempDir dir;
   const std::string path = dir / "sub/Registry.ini";
