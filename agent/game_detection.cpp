@@ -1,0 +1,58 @@
+// Game detection: once a second the process that owns the foreground window is compared with
+// the games linked to the profiles; the first profile naming it becomes active, and leaving the
+// game restores the profile that was active before.
+#include "agent/agent_window.h"
+#include "profile/profile_files.h"
+#include "profile/text.h"
+
+namespace orv {
+
+char16_t FoldCase(char16_t c) {
+  // ASCII and the Latin-1 letters, which is what executable names are made of.
+  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<char16_t>(c + 32);
+  return c;
+}
+
+bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  return true;
+}
+
+void CMyWnd::DetectGame() {
+  pid_t foreground = services_.desktop->ForegroundProcessId();
+  std::vector<ProcessInfo> processes;
+  if (!services_.desktop->TakeProcessSnapshot(processes)) return;
+  foregroundName_ = u"unknown";
+  int found = -1;
+  for (const ProcessInfo& p : processes) {
+    if (p.pid != foreground) continue;
+    // While the on-screen display program is in front nothing changes.
+    if (SameNameIgnoringCase(p.exeName, u"OSD.exe")) return;
+    foregroundName_.clear();
+    for (char16_t c : p.exeName) foregroundName_.push_back(FoldCase(c));
+    for (int profile = 0; profile < kProfileCount && found < 0; ++profile) {
+      for (const auto& game : m_currentSet->profiles[profile].gameNames) {
+        std::u16string_view name = FieldText(game);
+        if (!name.empty() && SameNameIgnoringCase(name, foregroundName_)) {
+          found = profile;
+          break;
+        }
+      }
+    }
+  }
+  if (found >= 0 && found != m_currentSet->profileId) {
+    if (m_autoSwitched == 0) m_savedProfileIndex = m_currentSet->profileId;
+    m_autoSwitched = 1;
+    SwitchProfile(found);
+    if (!confFolder_.empty()) WriteAutoSwitchState(confFolder_, m_savedProfileIndex, m_autoSwitched);
+  } else if (found < 0 && m_autoSwitched == 1) {
+    // A saved index read from a hand-edited file may be anything; only a real profile is restored.
+    SwitchProfile(ProfileIndexOrFirst(m_savedProfileIndex));
+    m_autoSwitched = 0;
+    if (!confFolder_.empty()) WriteAutoSwitchState(confFolder_, m_savedProfileIndex, m_autoSwitched);
+  }
+}
+
+}  // namespace orv

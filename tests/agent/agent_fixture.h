@@ -1,0 +1,242 @@
+#pragma once
+// The agent window on a virtual clock with a fake device, a fake desktop and an injector that
+// keeps what it is given, in temporary folders: every request, pause and input can be checked.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "agent/agent_window.h"
+#include "link/messages.h"
+#include "platform/folders.h"
+#include "platform/input/record_injector.h"
+#include "profile/profile_files.h"
+#include "tests/test_support.h"
+
+namespace orv::test {
+
+struct DeviceRequest {
+  uint32_t time;
+  uint32_t code;
+  std::vector<uint8_t> in;
+  size_t outSize;
+};
+
+// What the fake device knows; shared by every opening of it.
+struct FakeDeviceState {
+  explicit FakeDeviceState(Clock& c) : clock(c) {}
+  Clock& clock;
+  std::mutex mutex;
+  std::vector<DeviceRequest> requests;  // everything but IOCTL_GET_EVENT
+  std::map<uint32_t, std::vector<uint8_t>> answers;  // output of a code (default: zeros)
+  std::map<uint32_t, int> failures;                   // how many of the next requests of a code fail
+  std::set<uint32_t> alwaysFail;
+  std::vector<uint32_t> events;  // event words not yet fetched
+  EventSemaphore* semaphore = nullptr;
+  bool present = true;  // whether opening finds a device
+  bool alive = true;
+  int openings = 0;
+
+  // Queues an event word and releases the agent's semaphore, as the driver does.
+  void PushEvent(uint32_t word) {
+    std::lock_guard<std::mutex> lock(mutex);
+    events.push_back(word);
+    if (semaphore) semaphore->Release(1);
+  }
+  std::vector<DeviceRequest> Take() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return std::exchange(requests, {});
+  }
+  std::vector<uint32_t> Codes() {
+    std::lock_guard<std::mutex> lock(mutex);
+    std::vector<uint32_t> codes;
+    for (auto& r : requests) codes.push_back(r.code);
+    return codes;
+  }
+};
+
+class FakeDevice : public DeviceIo {
+ public:
+  explicit FakeDevice(std::shared_ptr<FakeDeviceState> s) : s_(std::move(s)) {}
+  IoctlResult Ioctl(uint32_t code, const uint8_t* in, size_t inSize, size_t outSize) override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    if (!s_->alive) return {false, 1167, {}};
+    if (code == IOCTL_GET_EVENT) {
+      if (s_->events.empty()) return {false, 259, {}};
+      uint32_t w = s_->events.front();
+      s_->events.erase(s_->events.begin());
+      return {true, 0, {uint8_t(w), uint8_t(w >> 8), uint8_t(w >> 16), uint8_t(w >> 24)}};
+    }
+    s_->requests.push_back({s_->clock.TickCount(), code, std::vector<uint8_t>(in, in + inSize), outSize});
+    if (s_->alwaysFail.count(code)) return {false, 31, {}};
+    if (auto f = s_->failures.find(code); f != s_->failures.end() && f->second > 0) {
+      --f->second;
+      return {false, 31, {}};
+    }
+    std::vector<uint8_t> out(outSize, 0);
+    if (auto a = s_->answers.find(code); a != s_->answers.end())
+      for (size_t i = 0; i < out.size() && i < a->second.size(); ++i) out[i] = a->second[i];
+    return {true, 0, out};
+  }
+  bool Alive() const override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    return s_->alive;
+  }
+
+ private:
+  std::shared_ptr<FakeDeviceState> s_;
+};
+
+class FakeDesktop : public AgentDesktop {
+ public:
+  pid_t ForegroundProcessId() override { return foreground; }
+  bool TakeProcessSnapshot(std::vector<ProcessInfo>& out) override {
+    out = processes;
+    return snapshotWorks;
+  }
+  bool SetDoubleClickTime(int ms) override {
+    doubleClick.push_back(ms);
+    return true;
+  }
+  bool SetMouseSpeed(int speed) override {
+    mouseSpeed.push_back(speed);
+    return true;
+  }
+  bool SetWheelScrollLines(int lines) override {
+    wheelLines.push_back(lines);
+    return true;
+  }
+  bool LaunchProgram(const std::string& path) override {
+    launched.push_back(path);
+    return false;
+  }
+  // A process in front with that executable name.
+  void Front(std::u16string name, pid_t pid = 4242) {
+    processes = {{1, u"init"}, {pid, std::move(name)}, {9999, u"orv.exe"}};
+    foreground = pid;
+  }
+  pid_t foreground = 0;
+  std::vector<ProcessInfo> processes;
+  bool snapshotWorks = true;
+  std::vector<int> doubleClick, mouseSpeed, wheelLines;
+  std::vector<std::string> launched;
+};
+
+class FakeTimers : public WindowTimers {
+ public:
+  void SetTimer(uint32_t id, uint32_t periodMs) override { running[id] = periodMs; }
+  void KillTimer(uint32_t id) override { running.erase(id); }
+  bool Running(uint32_t id) const { return running.count(id) != 0; }
+  std::map<uint32_t, uint32_t> running;
+};
+
+// A window of the test standing in for the panel, tray program or About window.
+class StandInWindow : public MessageTarget {
+ public:
+  explicit StandInWindow(std::u16string_view title) { handle = bus::CreateWindow(this, title); }
+  ~StandInWindow() override { bus::DestroyWindow(handle); }
+  LResult HandleMessage(uint32_t code, WParam w, LParam l) override {
+    received.push_back({code, w, l});
+    return 1;
+  }
+  struct Message {
+    uint32_t code;
+    WParam w;
+    LParam l;
+    bool operator==(const Message&) const = default;
+  };
+  // Handles what was posted, then gives everything received so far.
+  std::vector<Message> Messages() {
+    bus::DispatchPending();
+    return received;
+  }
+  WindowHandle handle = 0;
+  std::vector<Message> received;
+};
+
+class AgentTest : public ::testing::Test {
+ protected:
+  AgentTest() : device(std::make_shared<FakeDeviceState>(clock)), input("", true, &clock) {}
+
+  void SetUp() override {
+    ::chmod(bus_.path().c_str(), 01777);
+    ::setenv("ORV_BUS_DIR", bus_.path().c_str(), 1);
+    ::setenv("ORV_PIPE_DIR", bus_.path().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
+    device->answers[IOCTL_GET_DEVICE_INFO] = std::vector<uint8_t>(16, 0);
+    device->answers[IOCTL_GET_DEVICE_INFO][3] = 16;
+    device->answers[IOCTL_GET_FIRMWARE_VERSION] = {5, 1};
+    device->answers[IOCTL_GET_DPI_STEP] = {3};
+    device->answers[IOCTL_GET_POLLING_RATE] = {1};
+    device->answers[IOCTL_GET_LED_COLOR] = {0xFF, 0, 0};
+    device->answers[IOCTL_GET_LED_INTENSITY] = {4};
+    device->answers[IOCTL_GET_LED_PULSATION] = {1};
+  }
+  void TearDown() override { agent.reset(); }
+
+  AgentServices Services() {
+    AgentServices s;
+    s.clock = &clock;
+    s.input = &input;
+    s.desktop = &desktop;
+    s.timers = &timers;
+    s.programFolder = ORV_PROGRAM_DIR "/";
+    auto state = device;
+    s.openDevice = [state](EventSemaphore& semaphore) -> std::unique_ptr<DeviceIo> {
+      std::lock_guard<std::mutex> lock(state->mutex);
+      if (!state->present) return nullptr;
+      state->alive = true;
+      state->semaphore = &semaphore;
+      ++state->openings;
+      return std::make_unique<FakeDevice>(state);
+    };
+    return s;
+  }
+  // Creates the agent window (creation runs the whole start-up) and forgets what start-up
+  // asked of the device and the clock, unless told to keep it.
+  CMyWnd& StartAgent(bool keepHistory = false) {
+    agent = std::make_unique<CMyWnd>(Services(), false);
+    EXPECT_TRUE(agent->Create());
+    if (!keepHistory) Forget();
+    return *agent;
+  }
+  void Forget() {
+    device->Take();
+    clock.ClearPauses();
+    input.Clear();
+  }
+  std::string ConfigPath() { return JoinPath(ConfFolder(), "Config.xml"); }
+  // Writes a Config.xml for the agent to load, from a set the test shapes.
+  void WriteConfig(const std::function<void(ProfileSet&)>& shape) {
+    auto set = std::make_unique<ProfileSet>();
+    ResetProfileSet(*set);
+    ValidateProfileSet(*set);
+    shape(*set);
+    ASSERT_TRUE(CreateConfFolders());
+    ASSERT_EQ(SaveProfileSet(ConfFolder(), *set), 0);
+  }
+  LResult Message(uint32_t code, WParam w = 0, LParam l = 0) { return agent->HandleMessage(code, w, l); }
+  // Standard report of the pressed standard buttons, or an extra report.
+  void Standard(uint32_t mask) { Message(UM_DEVICE_EVENT, mask, 0); }
+  void Extra(uint32_t mask) { Message(UM_DEVICE_EVENT, mask, 1); }
+
+  TempDir home_, bus_;
+  VirtualClock clock;
+  std::shared_ptr<FakeDeviceState> device;
+  RecordInjector input;
+  FakeDesktop desktop;
+  FakeTimers timers;
+  std::unique_ptr<CMyWnd> agent;
+};
+
+inline std::vector<uint8_t> Le32(uint32_t v) {
+  return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+}
+
+}  // namespace orv::test
