@@ -12,16 +12,12 @@
 
 #include "agent/driver_channel.h"
 #include "platform/clock.h"
+#include "platform/desktop/processes.h"
 
 namespace orv {
 
 class InputInjector;
 class WindowTimers;
-
-struct ProcessInfo {
-  pid_t pid;
-  std::u16string exeName;  // file name without its folder
-};
 
 class AgentDesktop {
  public:
@@ -29,7 +25,7 @@ class AgentDesktop {
   // The process that owns the foreground window; 0 when none is known.
   virtual pid_t ForegroundProcessId() = 0;
   // Every running process; false when no snapshot can be taken.
-  virtual bool TakeProcessSnapshot(std::vector<ProcessInfo>& out) = 0;
+  virtual bool TakeProcessSnapshot(std::vector<ProcessEntry>& out) = 0;
   virtual bool SetDoubleClickTime(int ms) = 0;
   virtual bool SetMouseSpeed(int speed) = 0;
   virtual bool SetWheelScrollLines(int lines) = 0;
@@ -43,6 +39,8 @@ class WindowTimers {
   virtual ~WindowTimers() = default;
   virtual void SetTimer(uint32_t id, uint32_t periodMs) = 0;
   virtual void KillTimer(uint32_t id) = 0;
+  // The window has taken a tick of this timer from its queue.
+  virtual void TickHandled(uint32_t) {}
 };
 
 struct AgentServices {

@@ -224,6 +224,7 @@ LResult CMyWnd::DefaultHandler(uint32_t code, WParam w, LParam l) {
 // ---- System messages -----------------------------------------------------------------------
 
 LResult CMyWnd::OnTimer(WParam w, LParam) {
+  services_.timers->TickHandled(static_cast<uint32_t>(w));
   if (w != kTimerId) return 0;
   DetectGame();
   if (!attachedModeSent_) {

@@ -21,10 +21,6 @@ namespace orv {
 struct CatalogEntry;
 struct ButtonAction;
 
-// Executable names compared as the system compares file names: ASCII and Latin-1 letters
-// without regard to case.
-char16_t FoldCase(char16_t c);
-bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 class CMyWnd : public MessageTarget {
  public:

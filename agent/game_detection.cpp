@@ -3,39 +3,26 @@
 // game restores the profile that was active before.
 #include "agent/agent_window.h"
 #include "profile/profile_files.h"
+#include "platform/desktop/processes.h"
 #include "profile/text.h"
 
 namespace orv {
 
-char16_t FoldCase(char16_t c) {
-  // ASCII and the Latin-1 letters, which is what executable names are made of.
-  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<char16_t>(c + 32);
-  return c;
-}
-
-bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  return true;
-}
-
 void CMyWnd::DetectGame() {
   pid_t foreground = services_.desktop->ForegroundProcessId();
-  std::vector<ProcessInfo> processes;
+  std::vector<ProcessEntry> processes;
   if (!services_.desktop->TakeProcessSnapshot(processes)) return;
   foregroundName_ = u"unknown";
   int found = -1;
-  for (const ProcessInfo& p : processes) {
+  for (const ProcessEntry& p : processes) {
     if (p.pid != foreground) continue;
     // While the on-screen display program is in front nothing changes.
-    if (SameNameIgnoringCase(p.exeName, u"OSD.exe")) return;
-    foregroundName_.clear();
-    for (char16_t c : p.exeName) foregroundName_.push_back(FoldCase(c));
+    if (EqualsIgnoringCase(p.exeName, u"OSD.exe")) return;
+    foregroundName_ = p.exeName;
     for (int profile = 0; profile < kProfileCount && found < 0; ++profile) {
       for (const auto& game : m_currentSet->profiles[profile].gameNames) {
         std::u16string_view name = FieldText(game);
-        if (!name.empty() && SameNameIgnoringCase(name, foregroundName_)) {
+        if (!name.empty() && EqualsIgnoringCase(name, foregroundName_)) {
           found = profile;
           break;
         }

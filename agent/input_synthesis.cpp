@@ -161,10 +161,10 @@ void CMyWnd::PasteText(std::u16string_view text, bool forGame) {
 
 bool CMyWnd::ForegroundIsGame() {
   pid_t foreground = services_.desktop->ForegroundProcessId();
-  std::vector<ProcessInfo> processes;
+  std::vector<ProcessEntry> processes;
   if (!services_.desktop->TakeProcessSnapshot(processes)) return false;
-  for (const ProcessInfo& p : processes)
-    if (p.pid == foreground) return SameNameIgnoringCase(p.exeName, u"orv.exe");
+  for (const ProcessEntry& p : processes)
+    if (p.pid == foreground) return EqualsIgnoringCase(p.exeName, u"orv.exe");
   return false;
 }
 

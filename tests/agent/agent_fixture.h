@@ -96,7 +96,7 @@ class FakeDevice : public DeviceIo {
 class FakeDesktop : public AgentDesktop {
  public:
   pid_t ForegroundProcessId() override { return foreground; }
-  bool TakeProcessSnapshot(std::vector<ProcessInfo>& out) override {
+  bool TakeProcessSnapshot(std::vector<ProcessEntry>& out) override {
     out = processes;
     return snapshotWorks;
   }
@@ -122,7 +122,7 @@ class FakeDesktop : public AgentDesktop {
     foreground = pid;
   }
   pid_t foreground = 0;
-  std::vector<ProcessInfo> processes;
+  std::vector<ProcessEntry> processes;
   bool snapshotWorks = true;
   std::vector<int> doubleClick, mouseSpeed, wheelLines;
   std::vector<std::string> launched;
@@ -209,7 +209,7 @@ class AgentTest : public ::testing::Test {
   void Forget() {
     device->Take();
     clock.ClearPauses();
-    input.Clear();
+    input.ClearInputs();
   }
   std::string ConfigPath() { return JoinPath(ConfFolder(), "Config.xml"); }
   // Writes a Config.xml for the agent to load, from a set the test shapes.

@@ -1,0 +1,92 @@
+// OrvAgent: the background agent. One instance per user; its whole life is the hidden agent
+// window, which ends when the session ends or someone closes it.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QGuiApplication>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "agent/agent_window.h"
+#include "agent/system_services.h"
+#include "link/messages.h"
+#include "link/qt_bus_pump.h"
+#include "platform/desktop/notices.h"
+#include "platform/device_io.h"
+#include "platform/folders.h"
+#include "platform/input/input_injector.h"
+#include "platform/process_rights.h"
+
+namespace {
+
+constexpr orv::WParam kDbtDeviceArrival = 0x8000;
+constexpr orv::WParam kPbtResumeSuspend = 7;
+
+// A Qt application: a GUI one when there is a display (the clipboard needs it), else a plain one.
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
+  const char* display = std::getenv("DISPLAY");
+  if (display && *display) return std::make_unique<QGuiApplication>(argc, argv);
+  return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace orv;
+  std::signal(SIGPIPE, SIG_IGN);
+  // A second agent quits at once, without a window.
+  NamedMutex mutex{std::string(kAgentMutexName)};
+  if (mutex.outcome() == NamedMutex::Outcome::AlreadyExists) return 0;
+  bool elevated = ThisProcessElevation() == kElevationFull;
+
+  std::unique_ptr<QCoreApplication> app = MakeApplication(argc, argv);
+  QtBusPump pump;
+  std::unique_ptr<InputInjector> input =
+      CreateInjector(InjectorChoiceFromEnvironment(), JoinPath(ConfFolder(), "InputRecord.txt"));
+  SystemDesktop desktop;
+  QtWindowTimers timers(TimeScaleFromEnvironment());
+
+  std::unique_ptr<SessionNotices> session;
+  AgentServices services;
+  services.clock = &ProcessClock();
+  services.input = input.get();
+  services.desktop = &desktop;
+  services.timers = &timers;
+  services.openDevice = SystemDeviceOpener();
+  services.programFolder = ProgramFolder();
+  if (QDBusConnection::systemBus().isConnected()) {
+    services.registerSessionNotices = [&session] {
+      if (!session || !session->listening()) session = std::make_unique<SessionNotices>();
+      return session->listening();
+    };
+  }
+
+  CMyWnd window(std::move(services), elevated);
+  window.onDestroyed = [] { QCoreApplication::quit(); };
+  // Creation may start timer 100; its first tick comes from the event loop, by when the timers
+  // know the window.
+  if (!window.Create()) {
+    std::fprintf(stderr, "OrvAgent: the agent window cannot be made\n");
+    return 1;
+  }
+  WindowHandle handle = window.handle();
+  timers.SetWindow(handle);
+
+  // Notices become the messages the window knows them by.
+  DeviceArrivalWatch arrival(DeviceFolder(), "VX-TidefallDevice");
+  QObject::connect(&arrival, &DeviceArrivalWatch::arrived,
+                   [handle] { bus::Post(handle, WM_DEVICECHANGE, kDbtDeviceArrival, 0); });
+  if (session) {
+    QObject::connect(session.get(), &SessionNotices::resumed,
+                     [handle] { bus::Post(handle, WM_POWERBROADCAST, kPbtResumeSuspend, 0); });
+    QObject::connect(session.get(), &SessionNotices::consoleConnect,
+                     [handle] { bus::Post(handle, WM_WTSSESSION_CHANGE, 1, 0); });
+    QObject::connect(session.get(), &SessionNotices::consoleDisconnect,
+                     [handle] { bus::Post(handle, WM_WTSSESSION_CHANGE, 2, 0); });
+  }
+  TerminationNotice termination;
+  QObject::connect(&termination, &TerminationNotice::endRequested,
+                   [handle] { bus::Post(handle, WM_QUERYENDSESSION, 0, 0); });
+  return app->exec();
+}

@@ -1,0 +1,58 @@
+#include "agent/system_services.h"
+
+#include <algorithm>
+
+#include "link/messages.h"
+#include "platform/desktop/pointer_settings.h"
+#include "platform/desktop/shell.h"
+
+namespace orv {
+
+pid_t SystemDesktop::ForegroundProcessId() { return orv::ForegroundProcessId(); }
+
+bool SystemDesktop::TakeProcessSnapshot(std::vector<ProcessEntry>& out) { return orv::TakeProcessSnapshot(out); }
+
+bool SystemDesktop::SetDoubleClickTime(int ms) { return orv::SetDoubleClickTime(static_cast<uint32_t>(ms)) != 0; }
+
+bool SystemDesktop::SetMouseSpeed(int speed) { return orv::SetMouseSpeed(speed) != 0; }
+
+bool SystemDesktop::SetWheelScrollLines(int lines) {
+  return orv::SetWheelScrollLines(static_cast<uint32_t>(lines)) != 0;
+}
+
+bool SystemDesktop::LaunchProgram(const std::string& path) { return ShellOpenProgram(path); }
+
+void QtWindowTimers::SetTimer(uint32_t id, uint32_t periodMs) {
+  Entry& e = timers_[id];
+  if (!e.timer) {
+    e.timer = std::make_unique<QTimer>();
+    QObject::connect(e.timer.get(), &QTimer::timeout, this, [this, id] {
+      Entry& t = timers_[id];
+      if (t.waiting || !window_) return;
+      t.waiting = bus::Post(window_, WM_TIMER, id, 0);
+    });
+  }
+  e.timer->start(std::max(1, static_cast<int>(periodMs * scale_)));
+}
+
+void QtWindowTimers::KillTimer(uint32_t id) {
+  auto it = timers_.find(id);
+  if (it != timers_.end() && it->second.timer) it->second.timer->stop();
+}
+
+void QtWindowTimers::TickHandled(uint32_t id) {
+  auto it = timers_.find(id);
+  if (it != timers_.end()) it->second.waiting = false;
+}
+
+DeviceOpener SystemDeviceOpener() {
+  return [](EventSemaphore& semaphore) -> std::unique_ptr<DeviceIo> {
+    uint32_t error = 0;
+    std::unique_ptr<DeviceHandle> handle = DeviceHandle::Open(DevicePath(), &error);
+    if (!handle) return nullptr;
+    handle->AttachEventSemaphore(&semaphore);
+    return handle;
+  };
+}
+
+}  // namespace orv
