@@ -71,11 +71,7 @@ int Serve(const std::vector<std::string>& options) {
   if (firmwareGiven) model.SetFirmwareWord(firmware);
 
   orv::sim::SimServer server(model, orv::DevicePath(), orv::sim::ControlPath());
-  std::string error;
-  if (!server.Start(present, error)) {
-    std::fprintf(stderr, "OrvMouseSim: %s\n", error.c_str());
-    return 1;
-  }
+  // Before the sockets exist, so that whoever sees them can already end the simulator in order.
   g_server = &server;
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
@@ -83,6 +79,12 @@ int Serve(const std::vector<std::string>& options) {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
+  std::string error;
+  if (!server.Start(present, error)) {
+    g_server = nullptr;
+    std::fprintf(stderr, "OrvMouseSim: %s\n", error.c_str());
+    return 1;
+  }
   std::printf("OrvMouseSim: ready, device %s%s, commands %s\n", orv::DevicePath().c_str(), present ? "" : " (absent)",
               orv::sim::ControlPath().c_str());
   std::fflush(stdout);

@@ -129,6 +129,7 @@ SimServer::SimServer(MouseModel& model, std::string devicePath, std::string cont
       devicePath_(std::move(devicePath)),
       controlPath_(std::move(controlPath)),
       buffer_(dp::kMaxFrame + 1) {
+  if (::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe_[0] = wakePipe_[1] = -1;
   model_.SetEventPendingCallback([this] { ++pendingNotices_; });
 }
 
@@ -153,15 +154,22 @@ bool SimServer::Start(bool present, std::string& error) {
     error = "a simulator is already running (" + controlPath_ + ")";
     return false;
   }
-  if (::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+  if (wakePipe_[0] < 0) {
     error = "cannot create a pipe";
     return false;
   }
+  if (present) {
+    if (!OpenDeviceSocket(error)) return false;
+  } else {
+    if (IsSocket(devicePath_)) ::unlink(devicePath_.c_str());  // a dead simulator's device
+    model_.Note("absent");
+  }
+  // Last, so that a command that reaches the simulator finds its device ready.
   controlListen_ = Listen(controlPath_, SOCK_STREAM, error);
-  if (controlListen_ < 0) return false;
-  if (present) return OpenDeviceSocket(error);
-  if (IsSocket(devicePath_)) ::unlink(devicePath_.c_str());  // a dead simulator's device
-  model_.Note("absent");
+  if (controlListen_ < 0) {
+    CloseDeviceSocket();
+    return false;
+  }
   return true;
 }
 
