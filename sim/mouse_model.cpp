@@ -751,4 +751,22 @@ std::string MouseModel::StateJson(const std::vector<std::pair<std::string, std::
   return json;
 }
 
+// ---- in-process device ----
+
+IoctlResult ModelDevice::Ioctl(uint32_t code, const uint8_t* in, size_t inSize, size_t outSize) {
+  if (!Alive()) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+  model_.Poll();
+  return model_.Ioctl(code, in, inSize, outSize);
+}
+
+bool ModelDevice::Alive() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return alive_;
+}
+
+void ModelDevice::SetAlive(bool alive) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  alive_ = alive;
+}
+
 }  // namespace orv::sim

@@ -249,6 +249,23 @@ class MouseModel {
   std::vector<std::string> requestSideLines_;
 };
 
+// The model as a device, in-process: what a test puts behind code that talks to a DeviceIo.
+// Each request first runs the model's due timed steps. Connect the "event pending" notices with
+// MouseModel::SetEventPendingCallback (for example to release an EventSemaphore).
+class ModelDevice : public DeviceIo {
+ public:
+  explicit ModelDevice(MouseModel& model) : model_(model) {}
+  IoctlResult Ioctl(uint32_t code, const uint8_t* in, size_t inSize, size_t outSize) override;
+  bool Alive() const override;
+  // False: as if the device had gone away; every request fails with ERROR_DEVICE_NOT_CONNECTED.
+  void SetAlive(bool alive);
+
+ private:
+  MouseModel& model_;
+  mutable std::mutex mutex_;
+  bool alive_ = true;
+};
+
 // Hex digits of bytes, upper case, no separators ("0A1B").
 std::string HexBytes(const uint8_t* data, size_t size);
 

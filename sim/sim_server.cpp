@@ -197,6 +197,9 @@ void SimServer::CloseDeviceSocket() {
 void SimServer::AcceptDeviceClient() {
   const int fd = ::accept4(deviceListen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) return;
+  // A client that closed and opens again at once has hung up before this connection came in:
+  // take in what the old connection still holds, which notices its end.
+  if (deviceClient_ >= 0) ReadDeviceClient();
   if (deviceClient_ >= 0) {
     // The device is opened exclusively: a second opener is refused.
     const auto refusal = dp::EncodeHello({false, ERROR_SHARING_VIOLATION});

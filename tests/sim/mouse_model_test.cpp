@@ -541,5 +541,25 @@ TEST(SimModel, StateJsonNamesTheMouseState) {
   EXPECT_EQ(json.back(), '}');
 }
 
+TEST(SimModel, InProcessDeviceRunsTheModelAndItsTimedSteps) {
+  VirtualClock clock;
+  MouseModel model(clock);
+  EventSemaphore semaphore(100);
+  model.SetEventPendingCallback([&] { semaphore.Release(); });
+  ModelDevice device(model);
+  DeviceIo& io = device;
+  ASSERT_TRUE(io.Alive());
+  ASSERT_TRUE(io.Ioctl(IOCTL_REGISTER_EVENT, Bytes{0, 0, 0, 0}.data(), 4, 0).ok);
+  ASSERT_TRUE(io.Ioctl(IOCTL_SET_DEVICE_MODE, Bytes{16, 0}.data(), 2, 0).ok);
+  EXPECT_EQ(semaphore.Count(), 1);  // the disconnect word
+  clock.Sleep(1500);                // the caller waits; its next request finds the loader there
+  EXPECT_TRUE(io.Ioctl(IOCTL_GET_FIRMWARE_VERSION, nullptr, 0, 2).ok);
+  EXPECT_EQ(semaphore.Count(), 2);
+  EXPECT_EQ(model.Snapshot().phase, MousePhase::Loader);
+  device.SetAlive(false);
+  EXPECT_FALSE(io.Alive());
+  EXPECT_EQ(io.Ioctl(IOCTL_GET_FIRMWARE_VERSION, nullptr, 0, 2).error, ERROR_DEVICE_NOT_CONNECTED);
+}
+
 }  // namespace
 }  // namespace orv::sim
