@@ -83,10 +83,17 @@ uint32_t U32(const uint8_t* p) {
 }
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
-std::string Format(const char* format, auto... args) {
+// printf into a string of whatever length the result takes.
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
   char buffer[256];
-  std::snprintf(buffer, sizeof buffer, format, args...);
-  return buffer;
+  const int n = std::snprintf(buffer, sizeof buffer, format, args...);
+  if (n < 0) return {};
+  if (static_cast<size_t>(n) < sizeof buffer) return std::string(buffer, static_cast<size_t>(n));
+  std::string out(static_cast<size_t>(n) + 1, '\0');
+  std::snprintf(out.data(), out.size(), format, args...);
+  out.resize(static_cast<size_t>(n));
+  return out;
 }
 
 bool ParseHex(const std::string& text, std::vector<uint8_t>& out) {
