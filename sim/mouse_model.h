@@ -1,0 +1,272 @@
+#pragma once
+// The mouse and its driver as the agent sees them through the control device: every IOCTL with
+// its buffer sizes, the mouse's settings, on-board memory and firmware loader, the queue of
+// event words, and a transcript of everything that happened. No sockets here: the simulator
+// program serves this model on the device socket, and tests wrap it in-process as a DeviceIo.
+//
+// The driver's part (intercept mask, sensitivity, device mode, event registration and queue)
+// lives as long as the model; the mouse's part (settings) falls back to what it keeps
+// (IOCTL_SAVE_SETTINGS) whenever the mouse is plugged in again or re-enumerates after the loader.
+//
+// Firmware images: the loader takes blocks of 512 bytes at S, S + 512, ... (S = device
+// information bytes 8-9). An image names its version in its first six bytes: 'V' 'X' 'F' 'W',
+// then the version word big-endian (major, minor; version number = major x 100 + minor, the
+// word as the device information block and Firmware.xml's hexadecimal Version give it). An
+// image without that mark is refused at IOCTL_FW_FINISH (ERROR_INVALID_DATA) and the mouse comes
+// back with the firmware it had.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/device_io.h"
+
+namespace orv::sim {
+
+constexpr uint32_t IOCTL_REGISTER_EVENT = 0x222400;
+constexpr uint32_t IOCTL_UNREGISTER = 0x222404;
+constexpr uint32_t IOCTL_GET_EVENT = 0x222408;
+constexpr uint32_t IOCTL_SET_INTERCEPT_MASK = 0x222420;
+constexpr uint32_t IOCTL_SET_SENSITIVITY_X = 0x222424;
+constexpr uint32_t IOCTL_SET_SENSITIVITY_Y = 0x222440;
+constexpr uint32_t IOCTL_SET_SENSITIVITY_ENABLE = 0x222448;
+constexpr uint32_t IOCTL_SET_INTERCEPT_EXTRA = 0x222454;
+constexpr uint32_t IOCTL_SET_POLLING_RATE = 0x2224A0;
+constexpr uint32_t IOCTL_GET_POLLING_RATE = 0x2224A4;
+constexpr uint32_t IOCTL_GET_FIRMWARE_VERSION = 0x222510;
+constexpr uint32_t IOCTL_SET_LED_COLOR = 0x222520;
+constexpr uint32_t IOCTL_GET_LED_COLOR = 0x222524;
+constexpr uint32_t IOCTL_SET_DPI_STEP = 0x222540;
+constexpr uint32_t IOCTL_GET_DPI_STEP = 0x222554;
+constexpr uint32_t IOCTL_SET_LED_INTENSITY = 0x222558;
+constexpr uint32_t IOCTL_GET_LED_INTENSITY = 0x22255C;
+constexpr uint32_t IOCTL_SET_LED_PULSATION = 0x222560;
+constexpr uint32_t IOCTL_GET_LED_PULSATION = 0x222564;
+constexpr uint32_t IOCTL_GET_DEVICE_INFO = 0x2225C0;
+constexpr uint32_t IOCTL_SET_DEVICE_MODE = 0x2225C4;
+constexpr uint32_t IOCTL_FW_START = 0x2225C8;
+constexpr uint32_t IOCTL_FW_WRITE_BLOCK = 0x2225D0;
+constexpr uint32_t IOCTL_ONBOARD_WRITE_HEADER = 0x2225D4;
+constexpr uint32_t IOCTL_ONBOARD_READ_HEADER = 0x2225D8;
+constexpr uint32_t IOCTL_ONBOARD_WRITE_DATA = 0x2225DC;
+constexpr uint32_t IOCTL_ONBOARD_READ_DATA = 0x2225E0;
+constexpr uint32_t IOCTL_SAVE_SETTINGS = 0x222640;
+constexpr uint32_t IOCTL_FW_FINISH = 0x222664;
+constexpr uint32_t IOCTL_SET_LIFT_DISTANCE = 0x222690;
+
+// Event words.
+constexpr uint32_t kEventConnect = 0x400;
+constexpr uint32_t kEventDisconnect = 0x800;
+constexpr uint32_t kExtraReport = 0x10000000;  // | 18-bit mask of the extra buttons
+
+constexpr int kStandardButtonCount = 6;  // ids 0-5
+constexpr int kFirstExtraButton = 1024;  // ids 1024-1041
+constexpr int kExtraButtonCount = 18;
+
+constexpr size_t kDeviceInfoSize = 16;
+constexpr size_t kOnboardHeaderSize = 77;
+constexpr size_t kOnboardChunk = 4096;  // most data bytes one on-board request carries
+constexpr size_t kFirmwareBlockSize = 512;
+constexpr size_t kEventQueueCapacity = 128;  // words beyond are dropped
+
+// What the mouse keeps when told to save; the live values start from these.
+struct MouseSettings {
+  uint8_t dpiStep = 6;         // 1..6
+  uint8_t pollingRate = 2;     // 1..3
+  uint32_t ledColor = 0x3CFF;  // 24 bits
+  uint8_t ledIntensity = 4;
+  uint8_t ledPulsation = 3;
+  uint16_t liftDistance = 0;  // code 0..2
+  bool operator==(const MouseSettings&) const = default;
+};
+
+// The build of the simulated mouse: what its device information block says and how long it
+// takes to come back after leaving for (or returning from) the firmware loader.
+struct MouseConfig {
+  uint8_t memoryUnits = 16;         // on-board memory in units of 512 bytes (device information byte 3)
+  uint16_t firmwareWord = 0x0203;   // major << 8 | minor; a state file's version replaces it
+  uint16_t firmwareStart = 0x1000;  // S, bytes 8-9
+  uint16_t eraseWait = 5;           // W, bytes 10-11: the flash is erased 2 x W ms after IOCTL_FW_START
+  uint16_t blockDelay = 10;         // D, bytes 12-13: a block takes D ms to program
+  uint32_t reenumerateMs = 1500;    // time between the disconnect and the connect word (0: at once)
+  bool pluggedAtStart = true;
+};
+
+enum class MousePhase {
+  Mouse,   // the normal firmware
+  Away,    // re-enumerating: between a disconnect word and the next connect word
+  Loader,  // the firmware loader
+};
+
+// Everything a test may want to compare at once.
+struct MouseSnapshot {
+  bool plugged = true;
+  MousePhase phase = MousePhase::Mouse;
+  MouseSettings live;
+  MouseSettings saved;
+  uint32_t interceptMask = 0xFFFF;
+  uint8_t interceptExtra = 0;
+  uint8_t sensitivityEnable = 0;
+  uint32_t sensitivityX = 10;
+  uint32_t sensitivityY = 10;
+  uint8_t deviceMode = 0;  // 0 until told; 1 detached, 2 attached
+  bool registered = false;
+  uint32_t semaphoreValue = 0;  // the 4 bytes IOCTL_REGISTER_EVENT carried
+  uint16_t firmwareWord = 0;
+  std::array<uint8_t, kDeviceInfoSize> deviceInfo{};
+  std::array<uint8_t, kOnboardHeaderSize> onboardHeader{};  // as written
+  std::vector<uint8_t> onboardData;                         // the whole memory
+  std::vector<uint32_t> pendingEvents;
+  uint8_t standardButtons = 0;  // pressed state, bit i = id i
+  uint32_t extraButtons = 0;    // bit i = id 1024 + i
+  bool loaderStarted = false;
+  std::vector<uint8_t> firmwareImage;  // bytes the loader has taken since IOCTL_FW_START
+};
+
+class MouseModel {
+ public:
+  enum class ButtonOutcome {
+    Reported,       // an event word was queued for the registered client
+    PassedThrough,  // a standard button the driver does not intercept (recorded in the transcript)
+    Dropped,        // reported, but nobody is registered or the queue is full
+    Unchanged,      // the button already was in that state
+    NotReady,       // the mouse is unplugged, away or in the loader
+    UnknownButton,  // not a standard id 0-5 nor an extra id 1024-1041
+  };
+
+  explicit MouseModel(Clock& clock, MouseConfig config = {});
+  MouseModel(const MouseModel&) = delete;
+  MouseModel& operator=(const MouseModel&) = delete;
+
+  // Called once per event word queued for the registered client ("event pending"). Called
+  // without the model's lock held, after the word is in the queue.
+  void SetEventPendingCallback(std::function<void()> callback);
+
+  // Persistence: with a path, IOCTL_SAVE_SETTINGS, on-board writes and a new firmware rewrite
+  // the state file (atomically). LoadState reads it: the kept settings (which become the live
+  // ones), the firmware version and the on-board memory. False when the file is missing or not
+  // a state file; values out of range keep their defaults.
+  void SetStatePath(std::string path);
+  bool LoadState();
+  // Overrides the firmware version (after LoadState, so an explicit choice wins).
+  void SetFirmwareWord(uint16_t word);
+
+  // One request as the driver answers it.
+  IoctlResult Ioctl(uint32_t code, const uint8_t* in, size_t inSize, size_t outSize);
+
+  // The mouse's side.
+  ButtonOutcome Press(int id);
+  ButtonOutcome Release(int id);
+  // Plug in: queues the connect word, settings fall back to the kept ones. False if plugged.
+  bool Plug();
+  // Pull out: queues the disconnect word; mouse requests fail with ERROR_GEN_FAILURE until
+  // plugged again. False if already unplugged.
+  bool Unplug();
+  bool Plugged() const;
+
+  // The next request with `code` fails with `error` (each call arms one failure; several for
+  // the same code fail that many requests in a row). False for a code the driver does not know
+  // or error 0.
+  bool ArmFailure(uint32_t code, uint32_t error = device_error::ERROR_GEN_FAILURE);
+
+  // The client's handle was closed: registration ends, the queue is emptied and every
+  // standard button passes through again.
+  void ClientClosed();
+  // Timed steps (the re-enumeration after entering or leaving the loader) that are due by the
+  // clock. The simulator program calls it continually; in-process users call it as time moves.
+  void Poll();
+  bool HasTimedSteps() const;
+
+  // Free-form line in the transcript ("note=...").
+  void Note(const std::string& text);
+  std::vector<std::string> Transcript() const;
+  MouseSnapshot Snapshot() const;
+  // The state as one JSON object; `extra` members (name, raw JSON value) come first.
+  std::string StateJson(const std::vector<std::pair<std::string, std::string>>& extra = {}) const;
+
+  static bool KnownCode(uint32_t code);
+  static const char* CodeName(uint32_t code);  // "IOCTL_SET_DPI_STEP", or null
+  size_t OnboardCapacity() const { return onboardData_.size(); }
+
+ private:
+  IoctlResult HandleLocked(uint32_t code, const uint8_t* in, size_t inSize, size_t outSize);
+  ButtonOutcome ChangeButtonLocked(int id, bool down);
+  bool QueueEventLocked(uint32_t word);
+  void LeaveLocked(MousePhase comeBackAs);
+  void ArriveLocked();
+  void SaveStateLocked();
+  void AppendLocked(std::string line);
+  std::string TimeLocked() const;
+  std::array<uint8_t, kDeviceInfoSize> DeviceInfoLocked() const;
+  int TakeNoticesLocked();
+  void Notify(int notices);
+
+  Clock& clock_;
+  MouseConfig config_;
+  mutable std::mutex mutex_;
+  std::function<void()> onEventPending_;
+  std::string statePath_;
+
+  bool plugged_;
+  MousePhase phase_ = MousePhase::Mouse;
+  MousePhase comeBackAs_ = MousePhase::Mouse;
+  uint32_t arriveAt_ = 0;
+  MouseSettings live_;
+  MouseSettings saved_;
+  uint32_t interceptMask_ = 0xFFFF;
+  uint8_t interceptExtra_ = 0;
+  uint8_t sensitivityEnable_ = 0;
+  uint32_t sensitivityX_ = 10;
+  uint32_t sensitivityY_ = 10;
+  uint8_t deviceMode_ = 0;
+  bool registered_ = false;
+  uint32_t semaphoreValue_ = 0;
+  uint16_t firmwareWord_;
+  std::array<uint8_t, kOnboardHeaderSize> onboardHeader_{};
+  std::vector<uint8_t> onboardData_;
+  std::deque<uint32_t> events_;
+  int notices_ = 0;
+  uint8_t standardButtons_ = 0;
+  uint32_t extraButtons_ = 0;
+  // Loader.
+  bool loaderStarted_ = false;
+  uint32_t erasedAt_ = 0;
+  uint32_t blockReadyAt_ = 0;
+  uint32_t nextBlockOffset_ = 0;
+  std::vector<uint8_t> firmwareImage_;
+  // Failures armed by ArmFailure.
+  std::map<uint32_t, std::deque<uint32_t>> armed_;
+  // Transcript; lines a request causes follow its own line.
+  std::deque<std::string> transcript_;
+  bool inRequest_ = false;
+  std::vector<std::string> requestSideLines_;
+};
+
+// The model as a device, in-process: what a test puts behind code that talks to a DeviceIo.
+// Each request first runs the model's due timed steps. Connect the "event pending" notices with
+// MouseModel::SetEventPendingCallback (for example to release an EventSemaphore).
+class ModelDevice : public DeviceIo {
+ public:
+  explicit ModelDevice(MouseModel& model) : model_(model) {}
+  IoctlResult Ioctl(uint32_t code, const uint8_t* in, size_t inSize, size_t outSize) override;
+  bool Alive() const override;
+  // False: as if the device had gone away; every request fails with ERROR_DEVICE_NOT_CONNECTED.
+  void SetAlive(bool alive);
+
+ private:
+  MouseModel& model_;
+  mutable std::mutex mutex_;
+  bool alive_ = true;
+};
+
+// Hex digits of bytes, upper case, no separators ("0A1B").
+std::string HexBytes(const uint8_t* data, size_t size);
+
+}  // namespace orv::sim
