@@ -26,45 +26,10 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/device_codes.h"
 #include "platform/device_io.h"
 
 namespace orv::sim {
-
-constexpr uint32_t IOCTL_REGISTER_EVENT = 0x222400;
-constexpr uint32_t IOCTL_UNREGISTER = 0x222404;
-constexpr uint32_t IOCTL_GET_EVENT = 0x222408;
-constexpr uint32_t IOCTL_SET_INTERCEPT_MASK = 0x222420;
-constexpr uint32_t IOCTL_SET_SENSITIVITY_X = 0x222424;
-constexpr uint32_t IOCTL_SET_SENSITIVITY_Y = 0x222440;
-constexpr uint32_t IOCTL_SET_SENSITIVITY_ENABLE = 0x222448;
-constexpr uint32_t IOCTL_SET_INTERCEPT_EXTRA = 0x222454;
-constexpr uint32_t IOCTL_SET_POLLING_RATE = 0x2224A0;
-constexpr uint32_t IOCTL_GET_POLLING_RATE = 0x2224A4;
-constexpr uint32_t IOCTL_GET_FIRMWARE_VERSION = 0x222510;
-constexpr uint32_t IOCTL_SET_LED_COLOR = 0x222520;
-constexpr uint32_t IOCTL_GET_LED_COLOR = 0x222524;
-constexpr uint32_t IOCTL_SET_DPI_STEP = 0x222540;
-constexpr uint32_t IOCTL_GET_DPI_STEP = 0x222554;
-constexpr uint32_t IOCTL_SET_LED_INTENSITY = 0x222558;
-constexpr uint32_t IOCTL_GET_LED_INTENSITY = 0x22255C;
-constexpr uint32_t IOCTL_SET_LED_PULSATION = 0x222560;
-constexpr uint32_t IOCTL_GET_LED_PULSATION = 0x222564;
-constexpr uint32_t IOCTL_GET_DEVICE_INFO = 0x2225C0;
-constexpr uint32_t IOCTL_SET_DEVICE_MODE = 0x2225C4;
-constexpr uint32_t IOCTL_FW_START = 0x2225C8;
-constexpr uint32_t IOCTL_FW_WRITE_BLOCK = 0x2225D0;
-constexpr uint32_t IOCTL_ONBOARD_WRITE_HEADER = 0x2225D4;
-constexpr uint32_t IOCTL_ONBOARD_READ_HEADER = 0x2225D8;
-constexpr uint32_t IOCTL_ONBOARD_WRITE_DATA = 0x2225DC;
-constexpr uint32_t IOCTL_ONBOARD_READ_DATA = 0x2225E0;
-constexpr uint32_t IOCTL_SAVE_SETTINGS = 0x222640;
-constexpr uint32_t IOCTL_FW_FINISH = 0x222664;
-constexpr uint32_t IOCTL_SET_LIFT_DISTANCE = 0x222690;
-
-// Event words.
-constexpr uint32_t kEventConnect = 0x400;
-constexpr uint32_t kEventDisconnect = 0x800;
-constexpr uint32_t kExtraReport = 0x10000000;  // | 18-bit mask of the extra buttons
 
 constexpr int kStandardButtonCount = 6;  // ids 0-5
 constexpr int kFirstExtraButton = 1024;  // ids 1024-1041

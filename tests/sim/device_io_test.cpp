@@ -335,11 +335,11 @@ TEST(SimDeviceHandle, DropsMalformedFramesAndKeepsWorking) {
     if (!device.Receive(frame, request)) return;
     device.Send(Answer(frame.id, request.code, false, 0, {}));
   });
-  const IoctlResult tooLong = Call(*handle, sim::IOCTL_GET_DPI_STEP, {0}, 1);
+  const IoctlResult tooLong = Call(*handle, IOCTL_GET_DPI_STEP, {0}, 1);
   EXPECT_FALSE(tooLong.ok);
   EXPECT_EQ(tooLong.error, ERROR_INVALID_DATA);
-  EXPECT_EQ(Call(*handle, sim::IOCTL_GET_DPI_STEP, {0}, 1).out, Bytes{5});
-  const IoctlResult failed = Call(*handle, sim::IOCTL_GET_DPI_STEP, {0}, 1);
+  EXPECT_EQ(Call(*handle, IOCTL_GET_DPI_STEP, {0}, 1).out, Bytes{5});
+  const IoctlResult failed = Call(*handle, IOCTL_GET_DPI_STEP, {0}, 1);
   EXPECT_FALSE(failed.ok);
   EXPECT_EQ(failed.error, ERROR_GEN_FAILURE);
   server.join();
@@ -359,7 +359,7 @@ TEST(SimDeviceHandle, DeviceThatHangsTimesOutWithoutKillingTheHandle) {
   opener.join();
   ASSERT_NE(handle, nullptr);
   handle->SetAnswerTimeout(30ms);
-  const IoctlResult r = Call(*handle, sim::IOCTL_GET_DPI_STEP, {0}, 1);
+  const IoctlResult r = Call(*handle, IOCTL_GET_DPI_STEP, {0}, 1);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.error, ERROR_TIMEOUT);
   EXPECT_TRUE(handle->Alive());
