@@ -1,0 +1,108 @@
+#include "platform/desktop/pointer_settings.h"
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <mutex>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/desktop/x11_connection.h"
+#include "platform/registry.h"
+
+namespace orv {
+namespace {
+
+constexpr std::string_view kSection = "Orvandel\\Pointer";
+constexpr std::string_view kDoubleClickTime = "DoubleClickTime";
+constexpr std::string_view kMouseSpeed = "MouseSpeed";
+constexpr std::string_view kWheelScrollLines = "WheelScrollLines";
+
+// The pointer factor of each Windows speed, in 32nds.
+constexpr int kFactor32[kMaxMouseSpeed] = {1,  2,  4,  8,  12, 16, 20, 24, 28,  32,
+                                           40, 48, 56, 64, 72, 80, 88, 96, 104, 112};
+
+// One change at a time within the process, so two setters never write over each other.
+std::mutex g_recordMutex;
+
+bool Record(std::string_view name, uint64_t value) {
+  std::lock_guard<std::mutex> hold(g_recordMutex);
+  RegistryStore store = RegistryStore::ForUser();
+  if (!store.Open()) return false;
+  store.SetValue(kSection, name, std::to_string(value));
+  return store.Commit();
+}
+
+std::optional<uint64_t> Recorded(std::string_view name) {
+  RegistryStore store = RegistryStore::ForUser();
+  if (!store.Open()) return std::nullopt;
+  std::optional<std::string> text = store.GetValue(kSection, name);
+  if (!text || text->empty()) return std::nullopt;
+  uint64_t value = 0;
+  auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
+  if (ec != std::errc() || end != text->data() + text->size()) return std::nullopt;
+  return value;
+}
+
+void ApplyAcceleration(int speed) {
+  static std::atomic<bool> told{false};
+  const PointerAcceleration a = AccelerationForSpeed(speed);
+  x11::DisplayLease lease;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Display* display = lease.Get();
+    if (!display) {
+      if (!told.exchange(true))
+        std::fprintf(stderr, "orv: no X display (%s): pointer settings are recorded only\n", lease.Why().c_str());
+      return;
+    }
+    XChangePointerControl(display, True, True, a.numerator, a.denominator, a.threshold);
+    XSync(display, False);
+    if (lease.TakeError()) std::fprintf(stderr, "orv: the X server refused pointer speed %d\n", speed);
+    if (!lease.Lost()) return;
+    lease.Reconnect();
+  }
+}
+
+}  // namespace
+
+PointerAcceleration AccelerationForSpeed(int speed) {
+  if (speed < kMinMouseSpeed || speed > kMaxMouseSpeed) speed = kDefaultMouseSpeed;
+  const int numerator = kFactor32[speed - 1];
+  const int divisor = std::gcd(numerator, 32);
+  return {numerator / divisor, 32 / divisor, 1};
+}
+
+int SetDoubleClickTime(uint32_t ms) {
+  if (ms == 0) ms = kDefaultDoubleClickTime;
+  if (ms > kMaxDoubleClickTime) ms = kMaxDoubleClickTime;
+  return Record(kDoubleClickTime, ms) ? 1 : 0;
+}
+
+int SetMouseSpeed(int speed) {
+  if (speed < kMinMouseSpeed || speed > kMaxMouseSpeed) return 0;
+  ApplyAcceleration(speed);
+  return Record(kMouseSpeed, static_cast<uint64_t>(speed)) ? 1 : 0;
+}
+
+int SetWheelScrollLines(uint32_t lines) { return Record(kWheelScrollLines, lines) ? 1 : 0; }
+
+uint32_t GetDoubleClickTime() {
+  std::optional<uint64_t> v = Recorded(kDoubleClickTime);
+  return v && *v >= 1 && *v <= kMaxDoubleClickTime ? static_cast<uint32_t>(*v) : kDefaultDoubleClickTime;
+}
+
+int GetMouseSpeed() {
+  std::optional<uint64_t> v = Recorded(kMouseSpeed);
+  return v && *v >= kMinMouseSpeed && *v <= kMaxMouseSpeed ? static_cast<int>(*v) : kDefaultMouseSpeed;
+}
+
+uint32_t GetWheelScrollLines() {
+  std::optional<uint64_t> v = Recorded(kWheelScrollLines);
+  return v && *v <= 0xFFFFFFFFu ? static_cast<uint32_t>(*v) : kDefaultWheelScrollLines;
+}
+
+}  // namespace orv
