@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -155,6 +156,14 @@ class StandInWindow : public MessageTarget {
   std::vector<Message> Messages() {
     bus::DispatchPending();
     return received;
+  }
+  // Forgets everything received so far, posted messages included.
+  void Clear() {
+    bus::DispatchPending();
+    received.clear();
+  }
+  friend void PrintTo(const Message& m, std::ostream* os) {
+    *os << "{0x" << std::hex << m.code << std::dec << ", " << m.w << ", " << m.l << "}";
   }
   WindowHandle handle = 0;
   std::vector<Message> received;
