@@ -42,13 +42,21 @@ bool IsSocket(const std::string& path) {
 }
 
 // A listening socket at `path`; a stale socket file there is replaced, anything else is not.
+// The socket is bound under a temporary name and renamed into place once it listens, so whoever
+// watches the folder for it never finds a socket that refuses connections.
 int Listen(const std::string& path, int type, std::string& error) {
+  const std::string binding = path + ".binding";
   sockaddr_un address;
-  if (!FillAddress(path, address)) {
+  if (!FillAddress(binding, address)) {
     error = "socket path too long or empty: " + path;
     return -1;
   }
-  if (IsSocket(path)) ::unlink(path.c_str());
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISSOCK(st.st_mode)) {
+    error = "not a socket: " + path;
+    return -1;
+  }
+  ::unlink(binding.c_str());
   const int fd = ::socket(AF_UNIX, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) {
     error = "cannot create a socket";
@@ -57,8 +65,9 @@ int Listen(const std::string& path, int type, std::string& error) {
   const mode_t mask = ::umask(0177);
   const int bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   ::umask(mask);
-  if (bound != 0 || ::listen(fd, 8) != 0) {
+  if (bound != 0 || ::listen(fd, 8) != 0 || ::rename(binding.c_str(), path.c_str()) != 0) {
     error = "cannot listen on " + path;
+    ::unlink(binding.c_str());
     ::close(fd);
     return -1;
   }

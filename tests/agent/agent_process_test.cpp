@@ -1,0 +1,237 @@
+// OrvMouseSim and OrvAgent as real processes, in temporary folders, with the agent's input
+// recorded to a file: what a user and the mouse would see, end to end.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "link/messages.h"
+#include "link/window_bus.h"
+#include "platform/folders.h"
+#include "platform/input/record_injector.h"
+#include "profile/profile_files.h"
+#include "profile/settings_files.h"
+#include "tests/sim/sim_process.h"
+#include "tests/test_support.h"
+
+namespace orv::test {
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+class AgentProcess {
+ public:
+  AgentProcess() {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 0);
+      ::dup2(null, 1);
+      ::execl(ORV_AGENT_PROGRAM, ORV_AGENT_PROGRAM, static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~AgentProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Waits for the agent to end; its exit status, or -1 when it is still running after `ms`.
+  int WaitForExit(int ms) {
+    int status = 0;
+    bool ended = WaitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, ms);
+    if (!ended) return -1;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  bool Running() const { return pid_ > 0 && ::kill(pid_, 0) == 0; }
+  void Terminate() {
+    if (pid_ > 0) ::kill(pid_, SIGTERM);
+  }
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class AgentProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const std::string& d : {dir_ / "config", dir_ / "runtime", dir_ / "device", dir_ / "bus"})
+      ::mkdir(d.c_str(), 0700);
+    ::chmod((dir_ / "bus").c_str(), 01777);
+    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", (dir_ / "runtime").c_str(), 1);
+    ::setenv("ORV_DEVICE_DIR", device_.c_str(), 1);
+    ::setenv("ORV_BUS_DIR", (dir_ / "bus").c_str(), 1);
+    ::setenv("ORV_PIPE_DIR", (dir_ / "runtime").c_str(), 1);
+    ::setenv("ORV_INPUT", ("record:" + record_).c_str(), 1);
+    ::setenv("ORV_TIME_SCALE", "0.02", 1);
+    ::unsetenv("DISPLAY");
+  }
+  void TearDown() override {
+    agent_.reset();
+    sim_.reset();
+  }
+  void StartSim(std::vector<std::string> options = {}) {
+    sim_ = std::make_unique<SimProcess>(device_, std::move(options));
+    ASSERT_TRUE(sim_->ready());
+  }
+  // Starts the agent and waits for its window to carry its final title.
+  WindowHandle StartAgent() {
+    agent_ = std::make_unique<AgentProcess>();
+    WindowHandle h = 0;
+    WaitUntil([&] { return (h = bus::FindWindow(kAgentWindowTitle)) != 0; });
+    return h;
+  }
+  std::string Transcript() { return sim_->Command({"transcript"}).out; }
+  bool TranscriptHas(const std::string& text) {
+    return WaitUntil([&] { return Transcript().find(text) != std::string::npos; });
+  }
+  std::vector<RecordedInput> Recorded() {
+    std::vector<RecordedInput> inputs;
+    ReadRecordFile(record_, inputs);
+    return inputs;
+  }
+  void WriteConfig(const std::function<void(ProfileSet&)>& shape) {
+    auto set = std::make_unique<ProfileSet>();
+    ResetProfileSet(*set);
+    ValidateProfileSet(*set);
+    shape(*set);
+    ASSERT_TRUE(CreateConfFolders());
+    ASSERT_EQ(SaveProfileSet(ConfFolder(), *set), 0);
+  }
+  int ActiveProfileInFile() {
+    auto set = std::make_unique<ProfileSet>();
+    LoadProfileSet(JoinPath(ConfFolder(), "Config.xml"), *set);
+    return set->profileId;
+  }
+
+  TempDir dir_;
+  std::string device_ = dir_ / "device";
+  std::string record_ = dir_ / "input.txt";
+  std::unique_ptr<SimProcess> sim_;
+  std::unique_ptr<AgentProcess> agent_;
+};
+
+TEST_F(AgentProcessTest, StartsUpOnTheSimulatorAndTapsCForTheSeventhButton) {
+  WriteConfig([](ProfileSet& s) { s.profiles[0].buttons[6].code = 501; });  // TOGGLE_CHARACTER_PANE
+  StartSim();
+  WindowHandle agent = StartAgent();
+  ASSERT_NE(agent, 0u);
+  EXPECT_EQ(bus::WindowProcessId(agent), agent_->pid());
+  ASSERT_TRUE(TranscriptHas("ioctl=0x222690"));  // start-up ends with the lift distance
+  std::string t = Transcript();
+  EXPECT_LT(t.find("ioctl=0x222400"), t.find("ioctl=0x2225C0"));  // registered before anything else
+  EXPECT_LT(t.find("ioctl=0x2225C0"), t.find("ioctl=0x222510"));
+  EXPECT_LT(t.find("ioctl=0x222510"), t.find("ioctl=0x222420"));
+  EXPECT_EQ(ReadFirmwareVersion(ConfFolder()), 203);  // the simulator's firmware 2.03
+
+  // The seventh button is extra button 1032.
+  ASSERT_EQ(sim_->Command({"press", "1032"}).status, 0);
+  ASSERT_EQ(sim_->Command({"release", "1032"}).status, 0);
+  ASSERT_TRUE(WaitUntil([&] { return Recorded().size() >= 2; }));
+  auto inputs = Recorded();
+  ASSERT_EQ(inputs.size(), 2u);
+  EXPECT_EQ(inputs[0].kind, RecordedInput::Kind::kKey);
+  EXPECT_EQ(inputs[0].virtualKey, 'C');
+  EXPECT_EQ(inputs[0].scanCode, 0x2E);
+  EXPECT_EQ(inputs[0].flags, 0u);
+  EXPECT_EQ(inputs[1].virtualKey, 'C');
+  EXPECT_EQ(inputs[1].flags, 2u);
+}
+
+TEST_F(AgentProcessTest, AProfileButtonSwitchesAndTheSwitchIsKeptInConfigXml) {
+  WriteConfig([](ProfileSet& s) {
+    s.profiles[0].buttons[6].code = 34;  // profile 3
+    s.profiles[2].ledColor = 0x0000FF;
+  });
+  StartSim();
+  ASSERT_NE(StartAgent(), 0u);
+  ASSERT_TRUE(TranscriptHas("ioctl=0x222690"));
+  sim_->Command({"press", "1032"});
+  sim_->Command({"release", "1032"});
+  ASSERT_TRUE(WaitUntil([&] { return ActiveProfileInFile() == 2; }));
+  // The new profile's colour reached the mouse.
+  EXPECT_TRUE(TranscriptHas("ioctl=0x222520 in=FF0000"));
+}
+
+TEST_F(AgentProcessTest, AReloadMessagePushesTheNewSettings) {
+  StartSim();
+  WindowHandle agent = StartAgent();
+  ASSERT_NE(agent, 0u);
+  ASSERT_TRUE(TranscriptHas("ioctl=0x222690"));
+  WriteConfig([](ProfileSet& s) { s.profiles[0].ledColor = 0x00AB00; });
+  ASSERT_TRUE(bus::Post(agent, UM_RELOAD_PROFILES, 0, 0));
+  EXPECT_TRUE(TranscriptHas("ioctl=0x222520 in=00AB00"));
+  EXPECT_TRUE(TranscriptHas("ioctl=0x222640"));
+}
+
+TEST_F(AgentProcessTest, ASecondAgentEndsAtOnceAndTheFirstKeepsItsWindow) {
+  StartSim();
+  WindowHandle first = StartAgent();
+  ASSERT_NE(first, 0u);
+  AgentProcess second;
+  EXPECT_EQ(second.WaitForExit(5000), 0);
+  EXPECT_EQ(bus::FindWindow(kAgentWindowTitle), first);
+  EXPECT_TRUE(agent_->Running());
+}
+
+TEST_F(AgentProcessTest, AMousePluggedInLaterIsInitialisedWithoutARestart) {
+  StartSim({"--absent"});
+  WindowHandle agent = StartAgent();
+  ASSERT_NE(agent, 0u);
+  EXPECT_EQ(bus::Send(agent, UM_SET_LIFT_DISTANCE, 2, 0), 0);  // no device: the request fails
+  EXPECT_EQ(Transcript().find("ioctl=0x222400"), std::string::npos);
+  ASSERT_EQ(sim_->Command({"plug"}).status, 0);
+  EXPECT_TRUE(TranscriptHas("ioctl=0x222690"));
+  EXPECT_EQ(bus::Send(agent, UM_SET_LIFT_DISTANCE, 2, 0), 1);
+}
+
+TEST_F(AgentProcessTest, TheAgentSurvivesAKilledSimulatorAndFindsTheNextOne) {
+  StartSim();
+  WindowHandle agent = StartAgent();
+  ASSERT_NE(agent, 0u);
+  ASSERT_TRUE(TranscriptHas("ioctl=0x222690"));
+  sim_->Kill(SIGKILL);
+  // Meanwhile every device request fails, and the agent answers.
+  EXPECT_EQ(bus::Send(agent, UM_SET_LIFT_DISTANCE, 3, 0), 0);
+  EXPECT_TRUE(agent_->Running());
+  StartSim();
+  EXPECT_TRUE(TranscriptHas("ioctl=0x222690"));
+  EXPECT_EQ(bus::Send(agent, UM_SET_LIFT_DISTANCE, 3, 0), 1);
+}
+
+TEST_F(AgentProcessTest, TerminationEndsTheAgentInOrder) {
+  StartSim();
+  ASSERT_NE(StartAgent(), 0u);
+  ASSERT_TRUE(TranscriptHas("ioctl=0x222690"));
+  agent_->Terminate();
+  EXPECT_EQ(agent_->WaitForExit(5000), 0);
+  std::string t = Transcript();
+  size_t detached = t.rfind("ioctl=0x2225C4 in=0100");
+  size_t unmasked = t.rfind("ioctl=0x222420 in=00000000");
+  size_t unregistered = t.rfind("ioctl=0x222404");
+  ASSERT_NE(detached, std::string::npos);
+  EXPECT_LT(detached, unmasked);
+  EXPECT_LT(unmasked, unregistered);
+  EXPECT_EQ(bus::FindWindow(kAgentWindowTitle), 0u);
+}
+
+}  // namespace
+}  // namespace orv::test
