@@ -12,6 +12,7 @@
 #include <memory>
 #include <thread>
 
+#include "link/agent_link.h"
 #include "link/messages.h"
 #include "link/window_bus.h"
 #include "platform/folders.h"
@@ -231,6 +232,36 @@ TEST_F(AgentProcessTest, TerminationEndsTheAgentInOrder) {
   EXPECT_LT(detached, unmasked);
   EXPECT_LT(unmasked, unregistered);
   EXPECT_EQ(bus::FindWindow(kAgentWindowTitle), 0u);
+}
+
+// An agent with full rights and a panel with limited ones: the panel's polling rate reaches the
+// mouse through the agent's pipe.
+TEST_F(AgentProcessTest, AnElevatedAgentTakesThePanelsMessagesFromThePipe) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the agent with full rights";
+  std::string pipes = dir_ / "pipes";
+  ::mkdir(pipes.c_str(), 0700);
+  ::chmod(pipes.c_str(), 01777);
+  ::chmod(dir_.path().c_str(), 0755);
+  ::setenv("ORV_PIPE_DIR", pipes.c_str(), 1);
+  StartSim();
+  ASSERT_NE(StartAgent(), 0u);
+  ASSERT_TRUE(TranscriptHas("ioctl=0x222690"));
+  pid_t panel = ::fork();
+  if (panel == 0) {
+    // The panel's side, as an ordinary user.
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    bool usePipe = AgentNeedsPipe();
+    WindowHandle agent = bus::FindWindow(kAgentWindowTitle);
+    if (!usePipe || bus::Post(agent, UM_SET_POLLING_RATE, 3, 0)) ::_exit(3);  // direct messages are refused
+    AgentLink link(true, 0);
+    WaitUntil([&] { return link.pipe()->ConnectedEntries() == 1 || link.pipe()->Finished(); }, 5000);
+    ::_exit(link.Send(UM_SET_POLLING_RATE, 3, 0) == 1 && link.pipe()->ConnectedEntries() == 1 ? 0 : 4);
+  }
+  int status = 0;
+  ::waitpid(panel, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(TranscriptHas("ioctl=0x2224A0 in=03"));
 }
 
 }  // namespace
