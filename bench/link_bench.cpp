@@ -3,6 +3,7 @@
 // sequenced-packet socket pair, the floor of what the bus is built on.
 //
 // Ends with "RESULT name value" lines; exits non-zero when a message went missing.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "link/window_bus.h"
+#include "platform/input/record_injector.h"
 #include "tests/test_support.h"
 
 namespace orv {
@@ -130,6 +132,32 @@ Figures MeasureRawSocket() {
   return {Percentile(us, 0.5), Percentile(us, 0.99), kPosts / seconds};
 }
 
+// One SendKey through the record backend writing to a file (one write per line), beside the
+// same line formatted and written with a bare write(2).
+Figures MeasureSendKey(const std::string& folder, double& rawP99, bool& ok) {
+  RecordInjector input(folder + "/record.txt");
+  if (!input.Open()) ok = false;
+  std::vector<double> us;
+  us.reserve(kSends);
+  for (int i = 0; i < 1000 + kSends; ++i) {
+    auto t0 = Clock::now();
+    if (!input.SendKey('C', 0x2E, i % 2 ? 2 : 0, 0)) ok = false;
+    if (i >= 1000) us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+  }
+  int fd = ::open((folder + "/raw.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  std::vector<double> raw;
+  for (int i = 0; i < kSends; ++i) {
+    auto t0 = Clock::now();
+    char line[64];
+    int n = std::snprintf(line, sizeof line, "key vk=67 scan=46 flags=%d extra=0 t=%d\n", i % 2 ? 2 : 0, i);
+    (void)!::write(fd, line, static_cast<size_t>(n));
+    raw.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+  }
+  ::close(fd);
+  rawP99 = Percentile(raw, 0.99);
+  return {Percentile(us, 0.5), Percentile(us, 0.99), 0};
+}
+
 }  // namespace
 }  // namespace orv
 
@@ -145,6 +173,11 @@ int main() {
   std::printf("%-34s %12.1f %12.1f\n", "Send round trip p50 (us)", bus.p50Us, raw.p50Us);
   std::printf("%-34s %12.1f %12.1f\n", "Send round trip p99 (us)", bus.p99Us, raw.p99Us);
   std::printf("%-34s %12.0f %12.0f\n", "Post rate (messages/s)", bus.postsPerSecond, raw.postsPerSecond);
+  double rawWriteP99 = 0;
+  Figures key = MeasureSendKey(dir.path(), rawWriteP99, ok);
+  std::vector<RecordedInput> lines;
+  if (!ReadRecordFile(dir / "record.txt", lines) || lines.size() != 1000 + kSends) ok = false;
+  std::printf("%-34s %12.1f %12.1f\n", "SendKey, record backend p99 (us)", key.p99Us, rawWriteP99);
   std::printf("goals: Send p99 under 100 us; at least 100,000 posts/s\n");
   std::printf("RESULT send_round_trip_p50_us %.2f\n", bus.p50Us);
   std::printf("RESULT send_round_trip_p99_us %.2f\n", bus.p99Us);
@@ -153,6 +186,9 @@ int main() {
   std::printf("RESULT post_messages_per_s %.0f\n", bus.postsPerSecond);
   std::printf("RESULT raw_socket_messages_per_s %.0f\n", raw.postsPerSecond);
   std::printf("RESULT send_p99_ratio_raw %.2f\n", bus.p99Us / raw.p99Us);
+  std::printf("RESULT sendkey_record_p50_us %.2f\n", key.p50Us);
+  std::printf("RESULT sendkey_record_p99_us %.2f\n", key.p99Us);
+  std::printf("RESULT raw_line_write_p99_us %.2f\n", rawWriteP99);
   if (!ok) std::printf("a message went missing or a result was wrong\n");
   return ok ? 0 : 1;
 }

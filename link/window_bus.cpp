@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -560,11 +561,34 @@ std::u16string WindowText(WindowHandle h) {
   return ReadInfo(InfoPath(h), info) && OwnerAlive(info) ? info.title : std::u16string();
 }
 
-WindowHandle FindWindow(std::u16string_view title) {
-  std::string folder = BusFolder();
+namespace {
+
+// The live endpoints as last read from the bus folder. The folder's modification time tells
+// whether anything was created, removed or renamed since; a time too close to the moment of
+// reading is not trusted (file times have a coarse clock), so such a scan is repeated.
+struct FolderScan {
+  std::string folder;
+  timespec mtime{};
+  bool trusted = false;
+  std::vector<std::pair<WindowHandle, EndpointInfo>> live;
+};
+std::mutex g_scanMutex;
+FolderScan g_scan;
+constexpr int64_t kTrustAfterNs = 50'000'000;
+
+bool FolderTime(const std::string& folder, timespec& mtime) {
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  mtime = st.st_mtim;
+  return true;
+}
+
+void ScanFolder(const std::string& folder) {
+  g_scan.folder = folder;
+  g_scan.live.clear();
+  g_scan.trusted = false;
   DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return 0;
-  WindowHandle found = 0;
+  if (!dir) return;
   while (dirent* e = ::readdir(dir)) {
     std::string_view name = e->d_name;
     constexpr std::string_view kSuffix = ".window";
@@ -578,10 +602,38 @@ WindowHandle FindWindow(std::u16string_view title) {
       RemoveEndpointFiles(static_cast<WindowHandle>(h));
       continue;
     }
-    if (info.title == title && !found) found = static_cast<WindowHandle>(h);
+    g_scan.live.emplace_back(static_cast<WindowHandle>(h), std::move(info));
   }
   ::closedir(dir);
-  return found;
+  timespec now;
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  if (FolderTime(folder, g_scan.mtime)) {
+    int64_t age = (now.tv_sec - g_scan.mtime.tv_sec) * 1'000'000'000 + (now.tv_nsec - g_scan.mtime.tv_nsec);
+    g_scan.trusted = age > kTrustAfterNs;
+  }
+}
+
+}  // namespace
+
+WindowHandle FindWindow(std::u16string_view title) {
+  std::string folder = BusFolder();
+  std::lock_guard<std::mutex> lock(g_scanMutex);
+  for (int pass = 0; pass < 2; ++pass) {
+    timespec mtime;
+    if (!FolderTime(folder, mtime)) return 0;
+    bool current = g_scan.trusted && g_scan.folder == folder && mtime.tv_sec == g_scan.mtime.tv_sec &&
+                   mtime.tv_nsec == g_scan.mtime.tv_nsec;
+    if (!current) ScanFolder(folder);
+    bool stale = false;
+    for (const auto& [h, info] : g_scan.live) {
+      if (info.title != title) continue;
+      if (::kill(info.pid, 0) == 0 || errno == EPERM) return h;
+      stale = true;  // its owner has ended since the scan
+    }
+    if (!stale) return 0;
+    g_scan.trusted = false;
+  }
+  return 0;
 }
 
 bool IsWindow(WindowHandle h) {

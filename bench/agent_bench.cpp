@@ -1,0 +1,335 @@
+// Latency from a button report to the injected input, for a tap code (TARGET_NEAREST_ENEMY on
+// the seventh button, a tap of Tab):
+//   - in process: the mouse model behind the agent's device interface, the agent's event
+//     thread and window thread, and an injector that keeps its inputs in memory;
+//   - end to end: OrvMouseSim and OrvAgent as processes, from the press command on the
+//     simulator's command socket to the key line appearing in the record backend's file.
+// Each is run side by side with the same road without the agent: the model's own event
+// notice (in process) and the simulator's answer to the command (end to end).
+//
+// Ends with "RESULT name value" lines; exits non-zero when an input went missing.
+#include <fcntl.h>
+#include <signal.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "agent/agent_window.h"
+#include "link/messages.h"
+#include "platform/folders.h"
+#include "platform/input/record_injector.h"
+#include "sim/mouse_model.h"
+#include "tests/test_support.h"
+
+namespace orv {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+constexpr int kSeventhButtonId = 1032;
+constexpr int kInProcessPresses = 2000;
+constexpr int kEndToEndPresses = 500;
+
+double Us(SteadyClock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[static_cast<size_t>(p * (v.size() - 1))];
+}
+
+// Notes the moment of every key-down it is given.
+class TimingInjector : public RecordInjector {
+ public:
+  TimingInjector() : RecordInjector("", false) {}
+  bool SendKey(uint16_t vk, uint16_t scan, uint32_t flags, uint64_t extra) override {
+    if (!(flags & 2)) {
+      std::lock_guard<std::mutex> lock(mutex);
+      downs.push_back(SteadyClock::now());
+      changed.notify_all();
+    }
+    return RecordInjector::SendKey(vk, scan, flags, extra);
+  }
+  // Waits (without taking a core from the agent's threads) for more than `count` key-downs.
+  bool WaitBeyond(size_t count) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(1), [&] { return downs.size() > count; });
+  }
+  size_t Count() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return downs.size();
+  }
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<SteadyClock::time_point> downs;
+};
+
+class QuietDesktop : public AgentDesktop {
+ public:
+  pid_t ForegroundProcessId() override { return 0; }
+  bool TakeProcessSnapshot(std::vector<ProcessEntry>& out) override {
+    out.clear();
+    return true;
+  }
+  bool SetDoubleClickTime(int) override { return true; }
+  bool SetMouseSpeed(int) override { return true; }
+  bool SetWheelScrollLines(int) override { return true; }
+  bool LaunchProgram(const std::string&) override { return false; }
+};
+
+class NoTimers : public WindowTimers {
+ public:
+  void SetTimer(uint32_t, uint32_t) override {}
+  void KillTimer(uint32_t) override {}
+};
+
+struct Figures {
+  double p50, p99;
+  size_t missing;
+};
+
+// In process: press on the model from another thread, measure to the key-down in the injector
+// while this thread runs the agent window's loop.
+void MeasureInProcess(Figures& agent, Figures& notice) {
+  VirtualClock clock;  // start-up's pauses take no time
+  sim::MouseModel model(clock);
+  EventSemaphore* semaphore = nullptr;
+  std::atomic<int> notices{0};
+  std::vector<SteadyClock::time_point> noticeTimes;
+  noticeTimes.reserve(2 * kInProcessPresses + 16);
+  std::mutex noticeMutex;
+  model.SetEventPendingCallback([&] {
+    {
+      std::lock_guard<std::mutex> lock(noticeMutex);
+      noticeTimes.push_back(SteadyClock::now());
+    }
+    ++notices;
+    if (semaphore) semaphore->Release(1);
+  });
+  TimingInjector input;
+  QuietDesktop desktop;
+  NoTimers timers;
+  AgentServices services;
+  services.clock = &clock;
+  services.input = &input;
+  services.desktop = &desktop;
+  services.timers = &timers;
+  services.programFolder = ProgramFolder();
+  services.openDevice = [&](EventSemaphore& s) -> std::unique_ptr<DeviceIo> {
+    semaphore = &s;
+    return std::make_unique<sim::ModelDevice>(model);
+  };
+  CMyWnd window(std::move(services), false);
+  window.Create();
+  window.currentSet().profiles[0].buttons[6].code = 401;
+
+  std::vector<SteadyClock::time_point> pressed(kInProcessPresses);
+  std::atomic<bool> done{false};
+  std::thread presser([&] {
+    for (int i = 0; i < kInProcessPresses; ++i) {
+      size_t before = input.Count();
+      pressed[i] = SteadyClock::now();
+      model.Press(kSeventhButtonId);
+      input.WaitBeyond(before);
+      model.Release(kSeventhButtonId);
+      std::this_thread::sleep_for(std::chrono::microseconds(500));  // the release is handled meanwhile
+    }
+    done = true;
+  });
+  while (!done) bus::PumpFor(10, [&] { return done.load(); });
+  presser.join();
+  bus::PumpFor(50);
+
+  std::vector<double> us;
+  for (size_t i = 0; i < input.downs.size() && i < pressed.size(); ++i) us.push_back(Us(input.downs[i] - pressed[i]));
+  agent = {Percentile(us, 0.5), Percentile(us, 0.99), pressed.size() - std::min(pressed.size(), input.downs.size())};
+  // The floor: from the press to the model's own notice of the event.
+  std::vector<double> floor;
+  for (size_t i = 0, n = 0; i < noticeTimes.size() && n < pressed.size(); i += 2, ++n)
+    floor.push_back(Us(noticeTimes[i] - pressed[n]));
+  notice = {Percentile(floor, 0.5), Percentile(floor, 0.99), 0};
+}
+
+// The same two hand-offs without the agent: a semaphore released for the event wakes a thread,
+// which wakes this one through an eventfd, as the event thread wakes the window thread.
+Figures MeasureHandOffs() {
+  EventSemaphore semaphore(100);
+  int wake = ::eventfd(0, EFD_CLOEXEC);
+  std::atomic<bool> stop{false};
+  std::thread relay([&] {
+    for (;;) {
+      semaphore.Wait();
+      if (stop) return;
+      uint64_t one = 1;
+      (void)!::write(wake, &one, sizeof one);
+    }
+  });
+  std::vector<double> us;
+  for (int i = 0; i < kInProcessPresses; ++i) {
+    auto t0 = SteadyClock::now();
+    semaphore.Release(1);
+    pollfd p{wake, POLLIN, 0};
+    ::poll(&p, 1, 1000);
+    uint64_t n;
+    (void)!::read(wake, &n, sizeof n);
+    us.push_back(Us(SteadyClock::now() - t0));
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  stop = true;
+  semaphore.Release(1);
+  relay.join();
+  ::close(wake);
+  return {Percentile(us, 0.5), Percentile(us, 0.99), 0};
+}
+
+// ---- End to end ------------------------------------------------------------------------------
+
+pid_t Start(const std::string& program, const std::vector<std::string>& args) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// One command on the simulator's command socket; true when it answered with status 0.
+bool SimCommand(const std::string& controlPath, const std::string& line) {
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, controlPath.c_str(), sizeof addr.sun_path - 1);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
+    return false;
+  }
+  std::string text = line + "\n";
+  (void)!::write(fd, text.data(), text.size());
+  char buf[256];
+  ssize_t n = ::read(fd, buf, sizeof buf);
+  ::close(fd);
+  return n > 0 && buf[0] == '0';
+}
+
+void MeasureEndToEnd(Figures& agent, Figures& command, bool& ok) {
+  test::TempDir dir;
+  for (const char* d : {"config", "runtime", "device", "bus"}) ::mkdir((dir / d).c_str(), 0700);
+  ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+  ::setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
+  ::setenv("ORV_DEVICE_DIR", (dir / "device").c_str(), 1);
+  ::setenv("ORV_BUS_DIR", (dir / "bus").c_str(), 1);
+  ::setenv("ORV_PIPE_DIR", (dir / "runtime").c_str(), 1);
+  ::setenv("ORV_TIME_SCALE", "0.05", 1);
+  std::string record = dir / "input.txt";
+  ::setenv("ORV_INPUT", ("record:" + record).c_str(), 1);
+  std::string program = ProgramFolder();
+  std::string control = dir / "device/OrvMouseSim.control";
+  pid_t sim = Start(program + "OrvMouseSim", {"serve"});
+  for (int i = 0; i < 500 && !SimCommand(control, "state"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  pid_t agentPid = Start(program + "OrvAgent", {});
+  for (int i = 0; i < 1000 && !bus::FindWindow(kAgentWindowTitle); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // start-up's last requests
+  ::close(::open(record.c_str(), O_WRONLY | O_CREAT, 0644));
+  int watch = ::inotify_init1(IN_CLOEXEC);
+  ::inotify_add_watch(watch, record.c_str(), IN_MODIFY);
+  struct stat st {};
+  ::stat(record.c_str(), &st);
+  off_t size = st.st_size;
+  std::vector<double> us, commandUs;
+  size_t missing = 0;
+  for (int i = 0; i < kEndToEndPresses; ++i) {
+    auto t0 = SteadyClock::now();
+    bool pressed = SimCommand(control, "press 1032");
+    commandUs.push_back(Us(SteadyClock::now() - t0));
+    if (!pressed) {
+      ok = false;
+      break;
+    }
+    // The tap writes two lines; the first one's arrival is the latency.
+    bool seen = false;
+    for (int waits = 0; waits < 100 && !seen; ++waits) {
+      ::stat(record.c_str(), &st);
+      if (st.st_size > size) {
+        seen = true;
+        break;
+      }
+      pollfd p{watch, POLLIN, 0};
+      if (::poll(&p, 1, 10) > 0) {
+        char events[4096];
+        (void)!::read(watch, events, sizeof events);
+      }
+    }
+    if (seen) us.push_back(Us(SteadyClock::now() - t0)); else ++missing;
+    SimCommand(control, "release 1032");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ::stat(record.c_str(), &st);
+    size = st.st_size;
+  }
+  ::close(watch);
+  ::kill(agentPid, SIGTERM);
+  ::waitpid(agentPid, nullptr, 0);
+  SimCommand(control, "quit");
+  ::waitpid(sim, nullptr, 0);
+  agent = {Percentile(us, 0.5), Percentile(us, 0.99), missing};
+  command = {Percentile(commandUs, 0.5), Percentile(commandUs, 0.99), 0};
+  if (missing) ok = false;
+}
+
+}  // namespace
+}  // namespace orv
+
+int main() {
+  using namespace orv;
+  ::signal(SIGPIPE, SIG_IGN);
+  test::TempDir home;
+  test::TempDir busDir;
+  ::setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
+  ::setenv("ORV_BUS_DIR", busDir.path().c_str(), 1);
+  bool ok = true;
+  Figures inProcess{}, notice{};
+  MeasureInProcess(inProcess, notice);
+  if (inProcess.missing) ok = false;
+  Figures handOffs = MeasureHandOffs();
+  Figures endToEnd{}, command{};
+  MeasureEndToEnd(endToEnd, command, ok);
+  std::printf("%-44s %10s %10s\n", "", "p50 (us)", "p99 (us)");
+  std::printf("%-44s %10.1f %10.1f\n", "in process: report -> injected key", inProcess.p50, inProcess.p99);
+  std::printf("%-44s %10.1f %10.1f\n", "in process: report -> event notice (floor)", notice.p50, notice.p99);
+  std::printf("%-44s %10.1f %10.1f\n", "two thread hand-offs alone (floor)", handOffs.p50, handOffs.p99);
+  std::printf("%-44s %10.1f %10.1f\n", "processes: press command -> record line", endToEnd.p50, endToEnd.p99);
+  std::printf("%-44s %10.1f %10.1f\n", "processes: press command answered (floor)", command.p50, command.p99);
+  std::printf("goals: in process p99 under 20 us; end to end p99 under 500 us\n");
+  std::printf("RESULT in_process_p50_us %.2f\n", inProcess.p50);
+  std::printf("RESULT in_process_p99_us %.2f\n", inProcess.p99);
+  std::printf("RESULT in_process_notice_p99_us %.2f\n", notice.p99);
+  std::printf("RESULT hand_offs_p50_us %.2f\n", handOffs.p50);
+  std::printf("RESULT hand_offs_p99_us %.2f\n", handOffs.p99);
+  std::printf("RESULT end_to_end_p50_us %.2f\n", endToEnd.p50);
+  std::printf("RESULT end_to_end_p99_us %.2f\n", endToEnd.p99);
+  std::printf("RESULT sim_command_p99_us %.2f\n", command.p99);
+  std::printf("RESULT missing_inputs %zu\n", inProcess.missing + endToEnd.missing);
+  return ok ? 0 : 1;
+}
