@@ -66,9 +66,10 @@ class CMyWnd : public MessageTarget {
   void LaunchNotifier();
   // Macro playback and synthesised input.
   void MacroPress(int m);
-  void MacroRelease(int m);
+  // The release of macro m of a profile (-1: the active one).
+  void MacroRelease(int m, int profile = -1);
   void PlayMacroOnce(int m);
-  void PlayKeyPair(int m, bool sendKeys);
+  void PlayKeyPair(int m, bool sendKeys, int profile = -1);
   void PasteText(std::u16string_view text, bool forGame);
   bool ForegroundIsGame();
   void SendKey(uint16_t virtualKey, uint16_t scanCode, uint32_t flags, uint64_t extra);
@@ -119,8 +120,8 @@ class CMyWnd : public MessageTarget {
   void OnConnectEvent();
   void OnDisconnectEvent();
   void PerformPress(int button, int code);
-  void PerformRelease(int button, int code);
-  void Perform(const ButtonAction& action, int code);
+  void PerformRelease(int button, int code, int profile);
+  void Perform(const ButtonAction& action, int code, int profile);
   void SwitchProfile(int index);  // SelectProfile without the device check
   bool PanelOwnsForeground();
   void PostToWindow(std::u16string_view title, uint32_t code, WParam w, LParam l);
@@ -130,6 +131,10 @@ class CMyWnd : public MessageTarget {
   void Tap(int virtualKey);
   void Sleep(uint32_t ms) { services_.clock->Sleep(ms); }
   Profile& Active() { return m_currentSet->profiles[ProfileIndexOrFirst(m_currentSet->profileId)]; }
+  // Macro m of a profile; -1 for the active one.
+  const Macro& MacroOf(int m, int profile) {
+    return m_currentSet->profiles[ProfileIndexOrFirst(profile < 0 ? m_currentSet->profileId : profile)].macros[m];
+  }
 
   AgentServices services_;
   WindowHandle handle_ = 0;
@@ -157,6 +162,14 @@ class CMyWnd : public MessageTarget {
   uint32_t prevExtraButtons_ = 0;
   uint32_t prevStandardButtons_ = 0;
   int32_t lastDpiStep_ = 0;
+  // What the press of each logical button performed (the code, in which profile), so that its
+  // release undoes that even when the profile or the window in front changed meanwhile.
+  struct ButtonPress {
+    bool performed = false;
+    int code = 0;
+    int profile = 0;
+  };
+  ButtonPress pressed_[kButtonCount];
   std::vector<int> heldKeys_;
   std::vector<int> repressKeys_;
   std::u16string foregroundName_ = u"unknown";

@@ -1,6 +1,8 @@
 // Button reports: the masks of the previous reports, the map from reported ids to logical
 // buttons, forwarding to the panel while it is in front, and performing what the active
 // profile assigns, as the function catalogue describes it.
+#include <utility>
+
 #include "agent/agent_window.h"
 #include "link/messages.h"
 #include "platform/input/scan_codes.h"
@@ -112,33 +114,43 @@ void CMyWnd::ButtonPressed(int id) {
     return;
   }
   if (m_currentSet->gameMode == 1) return;
-  PerformPress(b, Active().buttons[b].code);
+  int profile = ProfileIndexOrFirst(m_currentSet->profileId);
+  int code = m_currentSet->profiles[profile].buttons[b].code;
+  pressed_[b] = {true, code, profile};  // before performing: the press itself may change the profile
+  PerformPress(b, code);
 }
 
 void CMyWnd::ButtonReleased(int id) {
   int b = LogicalButton(id);
   if (b < 0 || m_currentSet->gameMode == 1) return;
-  int code = Active().buttons[b].code;
+  // A performed press is undone with the code and profile it was performed with, whatever changed
+  // while the button was held (another profile, the panel in front): no key or mouse button is left
+  // down. A press that was not performed releases what the button holds now.
+  ButtonPress press = std::exchange(pressed_[b], ButtonPress{});
+  int profile = press.performed ? press.profile : ProfileIndexOrFirst(m_currentSet->profileId);
+  int code = press.performed ? press.code : m_currentSet->profiles[profile].buttons[b].code;
   const CatalogEntry* entry = FindFunction(code);
   if (b >= 3 && PanelOwnsForeground()) {
     PostToWindow(kPanelWindowTitle, UM_BUTTON_EVENT, static_cast<WParam>(b), 0);
-    if (!entry || !entry->releaseWhileForwarded) return;
+    if (!press.performed && !(entry && entry->releaseWhileForwarded)) return;
   }
-  PerformRelease(b, code);
+  PerformRelease(b, code, profile);
 }
 
 void CMyWnd::PerformPress(int button, int code) {
   const CatalogEntry* entry = FindFunction(code);
   // Codes without an entry (hand-edited files) do nothing.
-  if (entry && entry->passThroughButton != button) Perform(entry->press, code);
+  if (entry && entry->passThroughButton != button)
+    Perform(entry->press, code, ProfileIndexOrFirst(m_currentSet->profileId));
 }
 
-void CMyWnd::PerformRelease(int button, int code) {
+void CMyWnd::PerformRelease(int button, int code, int profile) {
   const CatalogEntry* entry = FindFunction(code);
-  if (entry && entry->passThroughButton != button) Perform(entry->release, code);
+  if (entry && entry->passThroughButton != button) Perform(entry->release, code, profile);
 }
 
-void CMyWnd::Perform(const ButtonAction& action, int code) {
+// `profile` is the one whose macros a macro code means.
+void CMyWnd::Perform(const ButtonAction& action, int code, int profile) {
   switch (action.operation) {
     case Operation::kNothing:
       return;
@@ -171,7 +183,7 @@ void CMyWnd::Perform(const ButtonAction& action, int code) {
       if (int m = MacroIndexOfCode(code); m >= 0) MacroPress(m);
       return;
     case Operation::kMacroRelease:
-      if (int m = MacroIndexOfCode(code); m >= 0) MacroRelease(m);
+      if (int m = MacroIndexOfCode(code); m >= 0) MacroRelease(m, profile);
       return;
   }
 }

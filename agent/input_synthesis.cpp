@@ -84,16 +84,16 @@ void CMyWnd::MacroPress(int m) {
   }
 }
 
-void CMyWnd::MacroRelease(int m) {
-  const Macro& macro = Active().macros[m];
+void CMyWnd::MacroRelease(int m, int profile) {
+  const Macro& macro = MacroOf(m, profile);
   switch (KindOf(macro)) {
     case MacroKind::Paste: {
       bool forGame = ForegroundIsGame();
-      if (macro.startKey != 0) PlayKeyPair(m, false);
+      if (macro.startKey != 0) PlayKeyPair(m, false, profile);
       Sleep(50);
       PasteText(FieldText(macro.pasteText), forGame);
       Sleep(50);
-      if (macro.sendKey != 0) PlayKeyPair(m, true);
+      if (macro.sendKey != 0) PlayKeyPair(m, true, profile);
       return;
     }
     case MacroKind::Sequence:
@@ -138,8 +138,8 @@ void CMyWnd::PlayMacroOnce(int m) {
   input.RequestLayout(layout);
 }
 
-void CMyWnd::PlayKeyPair(int m, bool sendKeys) {
-  const Macro& macro = Active().macros[m];
+void CMyWnd::PlayKeyPair(int m, bool sendKeys, int profile) {
+  const Macro& macro = MacroOf(m, profile);
   const MacroEvent* events = sendKeys ? macro.sendKeyEvents : macro.startKeyEvents;
   int seen[256];
   std::fill(std::begin(seen), std::end(seen), -1);
