@@ -147,6 +147,9 @@ struct Incoming {
 struct ThreadContext {
   int epollFd = -1;
   int eventFd = -1;
+  // Owns eventFd: a thread that takes it under the lock to wake this one afterwards keeps it
+  // open until it has written, even if this thread ends meanwhile.
+  std::shared_ptr<int> eventFdOwner;
   // Filled by any thread (under the process lock), drained by the owner.
   std::deque<QueuedMessage> queue;
   // Posted messages read while waiting in Send, handled by the next DispatchPending.
@@ -169,6 +172,10 @@ thread_local pid_t t_currentSender = 0;
 ThreadContext::ThreadContext() {
   epollFd = ::epoll_create1(EPOLL_CLOEXEC);
   eventFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  eventFdOwner = std::shared_ptr<int>(new int(eventFd), [](int* fd) {
+    if (*fd >= 0) ::close(*fd);
+    delete fd;
+  });
   epoll_event ev{};
   ev.events = EPOLLIN;
   ev.data.fd = eventFd;
@@ -196,7 +203,7 @@ ThreadContext::~ThreadContext() {
     }
   for (auto& [fd, in] : incoming) ::close(fd);
   for (auto& [h, fd] : outgoing) ::close(fd);
-  ::close(eventFd);
+  eventFdOwner.reset();
   ::close(epollFd);
 }
 
@@ -425,13 +432,18 @@ ThreadContext* OwnerThread(WindowHandle h, bool* local) {
 }
 
 bool PostLocal(WindowHandle h, QueuedMessage m) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = g_windows.find(h);
-  if (it == g_windows.end() || !it->second.thread) return false;
-  ThreadContext* t = it->second.thread;
-  if (t->queue.size() >= kMaxQueuedMessages) return false;
-  t->queue.push_back(std::move(m));
-  Wake(t->eventFd);
+  std::shared_ptr<int> wake;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_windows.find(h);
+    if (it == g_windows.end() || !it->second.thread) return false;
+    ThreadContext* t = it->second.thread;
+    if (t->queue.size() >= kMaxQueuedMessages) return false;
+    t->queue.push_back(std::move(m));
+    wake = t->eventFdOwner;
+  }
+  // Woken after the lock is released, so that the woken thread does not at once wait for it.
+  Wake(*wake);
   return true;
 }
 
@@ -683,13 +695,15 @@ LResult Send(WindowHandle h, uint32_t code, WParam w, LParam l, bool* delivered)
   if (local) {
     auto waiter = std::make_shared<SendWaiter>();
     waiter->wakeFd = t.eventFd;
+    std::shared_ptr<int> wake;
     {
       std::lock_guard<std::mutex> lock(g_mutex);
       auto it = g_windows.find(h);
       if (it == g_windows.end()) return 0;
       it->second.thread->queue.push_back(QueuedMessage{h, code, w, l, ::getpid(), waiter});
-      Wake(it->second.thread->eventFd);
+      wake = it->second.thread->eventFdOwner;
     }
+    Wake(*wake);
     WaitServicing(t, -1, 0, -1, [&](short) { return waiter->done.load(); });
     if (delivered) *delivered = waiter->delivered;
     return waiter->result;
