@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "agent/driver_channel.h"
@@ -54,6 +55,8 @@ struct AgentServices {
   // Registers for session notices (true on success); empty when the system has no such
   // service at all, and then nothing is tried.
   std::function<bool()> registerSessionNotices;
+  // Asks the user a yes/no question; empty (or without a display) the answer is no.
+  std::function<bool(std::u16string_view)> askYesNo;
 };
 
 }  // namespace orv

@@ -25,6 +25,8 @@ const MessageEntry<CMyWnd> CMyWnd::kMessages[] = {
     {UM_QUERY_MEMORY_SIZE, &CMyWnd::OnQueryMemorySize},
     {UM_SELECT_PROFILE, &CMyWnd::OnSelectProfile},
     {UM_SET_DEVICE_MODE, &CMyWnd::OnSetDeviceMode},
+    {UM_UPDATE_FIRMWARE, &CMyWnd::OnUpdateFirmware},
+    {UM_GET_FIRMWARE_VERSIONS, &CMyWnd::OnGetFirmwareVersions},
     {WM_TIMER, &CMyWnd::OnTimer},
     {WM_WTSSESSION_CHANGE, &CMyWnd::OnSessionChange},
     {WM_DEVICECHANGE, &CMyWnd::OnDeviceChange},
@@ -144,8 +146,7 @@ LResult CMyWnd::OnReloadProfiles(WParam w, LParam l) {
     *m_previousSet = *m_currentSet;
     ReloadProfiles();
   }
-  // wParam 1 also asks for the on-board write, which this agent does not do yet.
-  (void)w;
+  if (w == 1) WriteOnboardProfile(m_currentSet->gameMode == 1);
   if (l != 0) return 1;
   PushChangedSettings();
   driver_.Request(IOCTL_SAVE_SETTINGS);

@@ -19,6 +19,9 @@
 namespace orv {
 
 struct CatalogEntry;
+
+// The question the agent asks before it takes the mouse's on-board profile over.
+extern const char16_t kOnboardQuestion[];
 struct ButtonAction;
 
 
@@ -64,6 +67,12 @@ class CMyWnd : public MessageTarget {
   void ReloadProfiles();
   void InitialiseDevice();
   void LaunchNotifier();
+  // On-board memory and firmware.
+  void WriteOnboardProfile(bool neutral);
+  void OfferOnboardProfile();
+  // The update from a file: `path` (null: the file named in Firmware.xml). 0 or -1.
+  int UpdateFirmware(const std::u16string* path);
+  void PublishFirmwareVersion();
   // Macro playback and synthesised input.
   void MacroPress(int m);
   // The release of macro m of a profile (-1: the active one).
@@ -106,6 +115,8 @@ class CMyWnd : public MessageTarget {
   LResult OnQueryMemorySize(WParam, LParam);
   LResult OnSelectProfile(WParam, LParam);
   LResult OnSetDeviceMode(WParam, LParam);
+  LResult OnUpdateFirmware(WParam, LParam);
+  LResult OnGetFirmwareVersions(WParam, LParam);
   LResult OnTimer(WParam, LParam);
   LResult OnSessionChange(WParam, LParam);
   LResult OnDeviceChange(WParam, LParam);
@@ -119,6 +130,8 @@ class CMyWnd : public MessageTarget {
   void OnDestroy();
   void OnConnectEvent();
   void OnDisconnectEvent();
+  bool ReadFirmwareXml(std::u16string& file, int64_t& version);
+  void WaitForConnect(int32_t before);
   void PerformPress(int button, int code);
   void PerformRelease(int button, int code, int profile);
   void Perform(const ButtonAction& action, int code, int profile);

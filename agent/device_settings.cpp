@@ -169,16 +169,7 @@ void CMyWnd::ApplyActiveProfile() {
 }
 
 void CMyWnd::ReadDeviceState() {
-  if (driver_.IsOpen()) {
-    int version = 0;
-    for (int attempt = 0; attempt < 2 && version == 0; ++attempt) {
-      IoctlResult r = driver_.Request(IOCTL_GET_FIRMWARE_VERSION, {}, 2);
-      Sleep(1);
-      version = r.ok && r.out.size() == 2 ? r.out[1] * 100 + r.out[0] : 0;
-    }
-    if (!confFolder_.empty()) WriteFirmwareVersionFile(confFolder_, version);
-    PostToWindow(kAboutWindowTitle, UM_VERSION_CHANGED, 0, 0);
-  }
+  if (driver_.IsOpen()) PublishFirmwareVersion();
   ReadDpiStep();
   if (driver_.IsOpen()) {
     IoctlResult r = driver_.Request(IOCTL_GET_POLLING_RATE, {0}, 1);

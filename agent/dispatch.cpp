@@ -78,6 +78,7 @@ void CMyWnd::OnConnectEvent() {
   if (!deviceInitialised_) {
     deviceInitialised_ = true;
     ReloadProfiles();
+    OfferOnboardProfile();
     ReadDeviceState();
     SetInterceptMask();
   }

@@ -2,7 +2,8 @@
 // window, which ends when the session ends or someone closes it.
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QGuiApplication>
+#include <QApplication>
+#include <QMessageBox>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -23,11 +24,20 @@ namespace {
 constexpr orv::WParam kDbtDeviceArrival = 0x8000;
 constexpr orv::WParam kPbtResumeSuspend = 7;
 
-// A Qt application: a GUI one when there is a display (the clipboard needs it), else a plain one.
+// A Qt application: a widget one when there is a display (the clipboard and the on-board
+// question need it), else a plain one.
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
   const char* display = std::getenv("DISPLAY");
-  if (display && *display) return std::make_unique<QGuiApplication>(argc, argv);
+  if (display && *display) return std::make_unique<QApplication>(argc, argv);
   return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+// A plain yes/no question box; without a display the answer is no.
+bool AskYesNo(std::u16string_view text) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
+  QString question = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+  return QMessageBox::question(nullptr, QStringLiteral("Orvandel Tidefall MMO Gaming Mouse"), question,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 }  // namespace
@@ -55,6 +65,7 @@ int main(int argc, char** argv) {
   services.timers = &timers;
   services.openDevice = SystemDeviceOpener();
   services.programFolder = ProgramFolder();
+  services.askYesNo = AskYesNo;
   if (QDBusConnection::systemBus().isConnected()) {
     services.registerSessionNotices = [&session] {
       if (!session || !session->listening()) session = std::make_unique<SessionNotices>();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,7 @@
 #include "platform/folders.h"
 #include "platform/input/record_injector.h"
 #include "profile/profile_files.h"
+#include "profile/text.h"
 #include "tests/test_support.h"
 
 namespace orv::test {
@@ -39,6 +41,8 @@ struct FakeDeviceState {
   std::map<uint32_t, int> failures;                   // how many of the next requests of a code fail
   std::set<uint32_t> alwaysFail;
   std::vector<uint32_t> events;  // event words not yet fetched
+  // Event words the device reports after a request of a code (a loader coming and going).
+  std::map<uint32_t, std::vector<uint32_t>> reactions;
   EventSemaphore* semaphore = nullptr;
   bool present = true;  // whether opening finds a device
   bool alive = true;
@@ -75,6 +79,11 @@ class FakeDevice : public DeviceIo {
       return {true, 0, {uint8_t(w), uint8_t(w >> 8), uint8_t(w >> 16), uint8_t(w >> 24)}};
     }
     s_->requests.push_back({s_->clock.TickCount(), code, std::vector<uint8_t>(in, in + inSize), outSize});
+    if (auto r = s_->reactions.find(code); r != s_->reactions.end())
+      for (uint32_t word : r->second) {
+        s_->events.push_back(word);
+        if (s_->semaphore) s_->semaphore->Release(1);
+      }
     if (s_->alwaysFail.count(code)) return {false, 31, {}};
     if (auto f = s_->failures.find(code); f != s_->failures.end() && f->second > 0) {
       --f->second;
@@ -169,6 +178,17 @@ class StandInWindow : public MessageTarget {
   std::vector<Message> received;
 };
 
+// A virtual clock that can let other threads run at each pause (the event thread counting the
+// connects an update waits for).
+class HookedClock : public VirtualClock {
+ public:
+  void Sleep(uint32_t ms) override {
+    VirtualClock::Sleep(ms);
+    if (onSleep) onSleep(ms);
+  }
+  std::function<void(uint32_t)> onSleep;
+};
+
 class AgentTest : public ::testing::Test {
  protected:
   AgentTest() : device(std::make_shared<FakeDeviceState>(clock)), input("", true, &clock) {}
@@ -195,7 +215,11 @@ class AgentTest : public ::testing::Test {
     s.input = &input;
     s.desktop = &desktop;
     s.timers = &timers;
-    s.programFolder = ORV_PROGRAM_DIR "/";
+    s.programFolder = programFolder;
+    s.askYesNo = [this](std::u16string_view question) {
+      asked.emplace_back(question);
+      return answer;
+    };
     auto state = device;
     s.openDevice = [state](EventSemaphore& semaphore) -> std::unique_ptr<DeviceIo> {
       std::lock_guard<std::mutex> lock(state->mutex);
@@ -210,6 +234,7 @@ class AgentTest : public ::testing::Test {
   // Creates the agent window (creation runs the whole start-up) and forgets what start-up
   // asked of the device and the clock, unless told to keep it.
   CMyWnd& StartAgent(bool keepHistory = false) {
+    agent.reset();
     agent = std::make_unique<CMyWnd>(Services(), false);
     EXPECT_TRUE(agent->Create());
     if (!keepHistory) Forget();
@@ -236,11 +261,14 @@ class AgentTest : public ::testing::Test {
   void Extra(uint32_t mask) { Message(UM_DEVICE_EVENT, mask, 1); }
 
   TempDir home_, bus_;
-  VirtualClock clock;
+  HookedClock clock;
   std::shared_ptr<FakeDeviceState> device;
   RecordInjector input;
   FakeDesktop desktop;
   FakeTimers timers;
+  std::string programFolder = ORV_PROGRAM_DIR "/";
+  std::vector<std::u16string> asked;  // the questions put to the user
+  bool answer = false;
   std::unique_ptr<CMyWnd> agent;
 };
 

@@ -12,12 +12,14 @@
 #include <memory>
 #include <thread>
 
+#include "agent/onboard_format.h"
 #include "link/agent_link.h"
 #include "link/messages.h"
 #include "link/window_bus.h"
 #include "platform/folders.h"
 #include "platform/input/record_injector.h"
 #include "profile/profile_files.h"
+#include "profile/text.h"
 #include "profile/settings_files.h"
 #include "tests/sim/sim_process.h"
 #include "tests/test_support.h"
@@ -69,6 +71,29 @@ class AgentProcess {
  private:
   pid_t pid_ = -1;
 };
+
+// The value of a field of the simulator's state line: the text of a string, or a number's digits.
+std::string StateField(const std::string& state, const std::string& key) {
+  size_t at = state.find("\"" + key + "\":");
+  if (at == std::string::npos) return {};
+  at += key.size() + 3;
+  if (at < state.size() && state[at] == '"') {
+    size_t end = state.find('"', at + 1);
+    return state.substr(at + 1, end - at - 1);
+  }
+  size_t end = state.find_first_of(",}", at);
+  return state.substr(at, end - at);
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (uint8_t b : bytes) {
+    out.push_back(digits[b >> 4]);
+    out.push_back(digits[b & 15]);
+  }
+  return out;
+}
 
 class AgentProcessTest : public ::testing::Test {
  protected:
@@ -232,6 +257,54 @@ TEST_F(AgentProcessTest, TerminationEndsTheAgentInOrder) {
   EXPECT_LT(detached, unmasked);
   EXPECT_LT(unmasked, unregistered);
   EXPECT_EQ(bus::FindWindow(kAgentWindowTitle), 0u);
+}
+
+TEST_F(AgentProcessTest, TheFirmwareIsUpdatedFromFirmwareXmlAndTheMouseReportsTheNewVersion) {
+  StartSim();
+  WindowHandle agent = StartAgent();
+  ASSERT_NE(agent, 0u);
+  ASSERT_TRUE(TranscriptHas("ioctl=0x222690"));
+  EXPECT_EQ(StateField(sim_->Command({"state"}).out, "firmware_version"), "203");
+  EXPECT_EQ(bus::Send(agent, UM_GET_FIRMWARE_VERSIONS, 0, 0), (0x0204 << 16) | 0x0203);
+  EXPECT_EQ(bus::Send(agent, UM_UPDATE_FIRMWARE, 0, 0), 0);
+  EXPECT_EQ(StateField(sim_->Command({"state"}).out, "firmware_version"), "204");
+  EXPECT_TRUE(TranscriptHas("note=mouse-back firmware=0x0204"));
+  EXPECT_EQ(ReadFirmwareVersion(ConfFolder()), 204);
+  // From another process, only the file named in Firmware.xml.
+  EXPECT_EQ(bus::Send(agent, UM_UPDATE_FIRMWARE, 0, 0x1234), -1);
+}
+
+TEST_F(AgentProcessTest, AProfileWrittenOnBoardIsInTheMousesMemoryByteForByte) {
+  WriteConfig([](ProfileSet& s) {
+    Profile& p = s.profiles[0];
+    p.buttons[0].code = 18;
+    p.buttons[6].code = 1000;
+    CopyText(p.macros[0].name, u"greeting");
+    p.macros[0].events[0] = MacroEvent{'H', 0, {0, 0}, 30};
+    p.macros[0].events[1] = MacroEvent{'H', 1, {0, 0}, 120};
+    p.macros[0].events[2] = MacroEvent{'I', 0, {0, 0}, 0};
+    p.macros[0].events[3] = MacroEvent{'I', 1, {0, 0}, 0};
+    p.macros[0].loopSwitch = 1;
+    p.macros[0].loopCount = 3;
+  });
+  auto set = std::make_unique<ProfileSet>();
+  LoadProfileSet(JoinPath(ConfFolder(), "Config.xml"), *set);
+  OnboardImage expected = EncodeOnboardProfile(set->profiles[0], 16 * 512 + 100);
+  ASSERT_TRUE(expected.complete);
+  StartSim();
+  WindowHandle agent = StartAgent();
+  ASSERT_NE(agent, 0u);
+  ASSERT_TRUE(TranscriptHas("ioctl=0x222690"));
+  ASSERT_TRUE(bus::Post(agent, UM_RELOAD_PROFILES, 1, 1));
+  ASSERT_TRUE(TranscriptHas("ioctl=0x2225DC"));
+  std::string state;
+  ASSERT_TRUE(WaitUntil([&] {
+    state = sim_->Command({"state"}).out;
+    return StateField(state, "onboard_length") == std::to_string(expected.data.size());
+  }));
+  EXPECT_EQ(StateField(state, "onboard_data"), Hex(expected.data));
+  std::vector<uint8_t> header(expected.header.begin(), expected.header.end());
+  EXPECT_NE(Transcript().find("ioctl=0x2225D4 in=" + Hex(header)), std::string::npos);
 }
 
 // An agent with full rights and a panel with limited ones: the panel's polling rate reaches the
