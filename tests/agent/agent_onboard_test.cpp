@@ -69,7 +69,8 @@ TEST_F(FirmwareTest, AnUpdateSendsTheImageInBlocksWithTheLoadersPauses) {
     uint32_t offset = 0x1000 + 512 * b;
     EXPECT_EQ(block.in[0], offset & 0xFF);
     EXPECT_EQ(block.in[1], offset >> 8);
-    EXPECT_TRUE(std::equal(block.in.begin() + 2, block.in.end(), image.begin() + 512 * b)) << "block " << b;
+    std::vector<uint8_t> expected(image.begin() + 512 * b, image.begin() + 512 * (b + 1));
+    EXPECT_EQ(std::vector<uint8_t>(block.in.begin() + 2, block.in.end()), expected) << "block " << b;
   }
   // W = 5 and D = 10: 1010 ms after the start, 210 ms after each block; 2000 ms after the loader came.
   EXPECT_TRUE(HasRun(clock.Pauses(), {2000, 1010, 210, 210, 210, 210})) << ::testing::PrintToString(clock.Pauses());
