@@ -15,8 +15,10 @@ constexpr uint32_t kGenFailure = 31;
 
 // The transfer buffer: a 16-bit little-endian offset, then the data.
 std::vector<uint8_t> WithOffset(uint16_t offset, const uint8_t* data, size_t n) {
-  std::vector<uint8_t> b{static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8)};
-  b.insert(b.end(), data, data + n);
+  std::vector<uint8_t> b(2 + n);
+  b[0] = static_cast<uint8_t>(offset);
+  b[1] = static_cast<uint8_t>(offset >> 8);
+  std::copy_n(data, n, b.begin() + 2);
   return b;
 }
 
