@@ -16,11 +16,6 @@ uint8_t Low(int v) { return static_cast<uint8_t>(v & 0xFF); }
 // The sensitivity values go to the driver as unsigned numbers of at most 18.
 uint32_t SensitivityValue(int32_t v) { return std::min<uint32_t>(static_cast<uint32_t>(v), 18u); }
 
-std::vector<uint8_t> Le32(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
-}
-
 }  // namespace
 
 int CMyWnd::SetPollingRate(int value) {
@@ -148,7 +143,7 @@ void CMyWnd::SetInterceptMask() {
     if (b[7].code == 5) mask &= ~0x10u;
     if (b[8].code == 4) mask &= ~0x08u;
   }
-  if (driver_.IsOpen()) driver_.Request(IOCTL_SET_INTERCEPT_MASK, Le32(mask));
+  if (driver_.IsOpen()) driver_.Request(IOCTL_SET_INTERCEPT_MASK, Le32Bytes(mask));
   if (driver_.IsOpen()) driver_.Request(IOCTL_SET_INTERCEPT_EXTRA, {0});
 }
 
@@ -158,8 +153,8 @@ void CMyWnd::ApplyActiveProfile() {
   // With no device the enable request fails and the two values are not sent.
   driver_.Request(IOCTL_SET_SENSITIVITY_ENABLE, {1});
   if (driver_.IsOpen()) {
-    driver_.Request(IOCTL_SET_SENSITIVITY_X, Le32(SensitivityValue(p.advanceSensitivityX)));
-    driver_.Request(IOCTL_SET_SENSITIVITY_Y, Le32(SensitivityValue(p.advanceSensitivityY)));
+    driver_.Request(IOCTL_SET_SENSITIVITY_X, Le32Bytes(SensitivityValue(p.advanceSensitivityX)));
+    driver_.Request(IOCTL_SET_SENSITIVITY_Y, Le32Bytes(SensitivityValue(p.advanceSensitivityY)));
   }
   AgentDesktop& desktop = *services_.desktop;
   desktop.SetDoubleClickTime(p.doubleClickSpeed >= 150 && p.doubleClickSpeed <= 950 ? p.doubleClickSpeed : 500);

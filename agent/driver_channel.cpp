@@ -3,11 +3,6 @@
 namespace orv {
 namespace {
 
-std::vector<uint8_t> Le32(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
-}
-
 IoctlResult Failed() { return IoctlResult{false, 6 /* ERROR_INVALID_HANDLE */, {}}; }
 
 }  // namespace
@@ -29,7 +24,7 @@ int DriverChannel::OpenDevice() {
   if (!opened) return 0;
   // The driver is told which semaphore to release for each event.
   uint32_t token = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&semaphore_));
-  std::vector<uint8_t> in = Le32(token);
+  std::vector<uint8_t> in = Le32Bytes(token);
   if (!opened->Ioctl(IOCTL_REGISTER_EVENT, in.data(), in.size(), 0).ok) return 0;
   std::lock_guard<std::mutex> lock(deviceMutex_);
   device_ = std::move(opened);
@@ -39,7 +34,7 @@ int DriverChannel::OpenDevice() {
 int DriverChannel::CloseDevice() {
   std::shared_ptr<DeviceIo> device = Device();
   if (!device) return 1;
-  std::vector<uint8_t> mask = Le32(0);
+  std::vector<uint8_t> mask = Le32Bytes(0);
   device->Ioctl(IOCTL_SET_INTERCEPT_MASK, mask.data(), mask.size(), 0);
   device->Ioctl(IOCTL_UNREGISTER, nullptr, 0, 0);
   std::lock_guard<std::mutex> lock(deviceMutex_);
