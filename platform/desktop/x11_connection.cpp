@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 
+#include "platform/x11/watched_display.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +16,7 @@ struct Connection {
   Display* display = nullptr;
   std::string name;  // the DISPLAY it was opened for
   // Written by the error handlers, which Xlib calls inside our own requests, with the mutex held.
-  bool lost = false;
+  std::atomic<bool> lost{false};
   bool error = false;
 };
 
@@ -26,7 +28,6 @@ Connection& Shared() {
 // The display of the shared connection, for the handlers to recognise their own errors.
 std::atomic<Display*> g_ours{nullptr};
 XErrorHandler g_previousError = nullptr;
-XIOErrorHandler g_previousIoError = nullptr;
 
 int OnError(Display* display, XErrorEvent* event) {
   if (display == g_ours.load()) {
@@ -36,29 +37,15 @@ int OnError(Display* display, XErrorEvent* event) {
   return g_previousError ? g_previousError(display, event) : 0;
 }
 
-int OnIoError(Display* display) {
-  if (display == g_ours.load()) {
-    Shared().lost = true;
-    return 0;  // the exit handler below decides what follows
-  }
-  return g_previousIoError ? g_previousIoError(display) : 0;
-}
-
-// Called after the I/O error handler; the default one ends the process, ours keeps it running.
-void OnIoExit(Display*, void*) { Shared().lost = true; }
-
 void InstallHandlers() {
   static std::once_flag once;
-  std::call_once(once, [] {
-    g_previousError = XSetErrorHandler(OnError);
-    g_previousIoError = XSetIOErrorHandler(OnIoError);
-  });
+  std::call_once(once, [] { g_previousError = XSetErrorHandler(OnError); });
 }
 
 void Close(Connection& c) {
   if (c.display) {
     if (c.lost) std::fprintf(stderr, "orv: connection to X display %s lost\n", c.name.c_str());
-    XCloseDisplay(c.display);  // still ours while it closes, so errors on the way are taken
+    CloseWatchedDisplay(c.display);  // still ours while it closes, so errors on the way are taken
   }
   g_ours.store(nullptr);
   c.display = nullptr;
@@ -74,12 +61,13 @@ void Open(Connection& c, std::string& why) {
     return;
   }
   InstallHandlers();
-  Display* display = XOpenDisplay(name);
+  // A lost connection sets `lost` instead of ending the process.
+  c.lost = false;
+  Display* display = OpenWatchedDisplay(name, &c.lost);
   if (!display) {
     why = std::string("cannot open X display ") + name;
     return;
   }
-  XSetIOErrorExitHandler(display, OnIoExit, nullptr);
   g_ours.store(display);
   c.display = display;
   c.name = name;

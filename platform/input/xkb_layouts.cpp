@@ -7,7 +7,7 @@
 
 #include "platform/input/input_codes.h"
 #include "platform/input/input_injector.h"
-#include "platform/input/x11_connection.h"
+#include "platform/x11/watched_display.h"
 
 namespace orv {
 

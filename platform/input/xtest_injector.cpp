@@ -8,7 +8,7 @@
 #include "platform/input/input_codes.h"
 #include "platform/input/qt_clipboard.h"
 #include "platform/input/scan_codes.h"
-#include "platform/input/x11_connection.h"
+#include "platform/x11/watched_display.h"
 
 namespace orv {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/input/x11_connection.h"
+#include "platform/x11/watched_display.h"
 
 #include <X11/Xlib.h>
 
