@@ -35,6 +35,7 @@
 #include "platform/folders.h"
 #include "platform/input/record_injector.h"
 #include "sim/mouse_model.h"
+#include "bench/bench_support.h"
 #include "tests/test_support.h"
 
 namespace orv {
@@ -47,11 +48,7 @@ constexpr int kEndToEndPresses = 500;
 
 double Us(SteadyClock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[static_cast<size_t>(p * (v.size() - 1))];
-}
+using bench::Percentile;
 
 // Notes the moment of every key-down it is given.
 class TimingInjector : public RecordInjector {

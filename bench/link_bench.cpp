@@ -18,6 +18,7 @@
 
 #include "link/window_bus.h"
 #include "platform/input/record_injector.h"
+#include "bench/bench_support.h"
 #include "tests/test_support.h"
 
 namespace orv {
@@ -53,10 +54,7 @@ class PeerWindow : public MessageTarget {
   ::_exit(0);
 }
 
-double Percentile(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v[static_cast<size_t>(p * (v.size() - 1))];
-}
+using bench::Percentile;
 
 struct Figures {
   double p50Us, p99Us, postsPerSecond;

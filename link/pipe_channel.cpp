@@ -16,6 +16,7 @@
 
 #include "link/messages.h"
 #include "platform/clock.h"
+#include "platform/unix_socket.h"
 
 namespace orv {
 namespace {
@@ -43,14 +44,6 @@ int WindowsError(int error) {
 void Diagnostic(const char* text) {
   std::fputs(text, stdout);
   std::fflush(stdout);
-}
-
-bool FillAddress(const std::string& path, sockaddr_un& addr) {
-  std::memset(&addr, 0, sizeof addr);
-  addr.sun_family = AF_UNIX;
-  if (path.size() >= sizeof addr.sun_path) return false;
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  return true;
 }
 
 }  // namespace
@@ -204,7 +197,7 @@ bool PipeChannel::ReadEntry(int entry) {
 
 void PipeChannel::ServerWorker() {
   sockaddr_un addr;
-  if (wakeFd_ < 0 || !FillAddress(path_, addr)) return;
+  if (wakeFd_ < 0 || !UnixSocketAddress(path_, addr)) return;
   int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return;
   if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
@@ -286,7 +279,7 @@ int PipeChannel::ClientWorker() {
     return -1;
   }
   sockaddr_un addr;
-  if (!FillAddress(path_, addr)) {
+  if (!UnixSocketAddress(path_, addr)) {
     std::printf("Could not open pipe. GLE=%d\n", 161);  // ERROR_BAD_PATHNAME
     std::fflush(stdout);
     return -1;

@@ -32,6 +32,7 @@
 #include "link/bus_frame.h"
 #include "link/messages.h"
 #include "platform/atomic_file.h"
+#include "platform/unix_socket.h"
 #include "profile/text.h"
 
 namespace orv::bus {
@@ -101,14 +102,6 @@ bool OwnerAlive(const EndpointInfo& info) {
 void RemoveEndpointFiles(WindowHandle h) {
   ::unlink(SocketPath(h).c_str());
   ::unlink(InfoPath(h).c_str());
-}
-
-bool FillAddress(const std::string& path, sockaddr_un& addr) {
-  std::memset(&addr, 0, sizeof addr);
-  addr.sun_family = AF_UNIX;
-  if (path.size() >= sizeof addr.sun_path) return false;
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  return true;
 }
 
 // ---- Threads and windows -------------------------------------------------------------------
@@ -387,7 +380,7 @@ bool WaitServicing(ThreadContext& t, int fd, short events, int timeoutMs, const 
 int Connection(ThreadContext& t, WindowHandle h) {
   if (auto it = t.outgoing.find(h); it != t.outgoing.end()) return it->second;
   sockaddr_un addr;
-  if (!FillAddress(SocketPath(h), addr)) return -1;
+  if (!UnixSocketAddress(SocketPath(h), addr)) return -1;
   int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
@@ -493,7 +486,7 @@ WindowHandle CreateWindow(MessageTarget* target, std::u16string_view title) {
     ::fchmod(claim, 0644);
     ::close(claim);
     sockaddr_un addr;
-    int fd = written && FillAddress(SocketPath(h), addr) ? ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0) : -1;
+    int fd = written && UnixSocketAddress(SocketPath(h), addr) ? ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0) : -1;
     if (fd >= 0) {
       ::unlink(addr.sun_path);
       if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::chmod(addr.sun_path, 0600) != 0 ||

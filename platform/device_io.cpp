@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/device_protocol.h"
+#include "platform/unix_socket.h"
 #include "platform/folders.h"
 #include "platform/process_rights.h"
 
@@ -84,17 +85,15 @@ std::unique_ptr<DeviceHandle> DeviceHandle::Open(const std::string& path, uint32
   uint32_t ignored = 0;
   uint32_t& err = error ? *error : ignored;
   err = 0;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
   if (path.empty()) {
     err = ERROR_FILE_NOT_FOUND;
     return nullptr;
   }
-  if (path.size() >= sizeof address.sun_path) {
+  sockaddr_un address;
+  if (!UnixSocketAddress(path, address)) {
     err = ERROR_BAD_PATHNAME;
     return nullptr;
   }
-  path.copy(address.sun_path, path.size());
   const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     err = ERROR_DEVICE_NOT_CONNECTED;

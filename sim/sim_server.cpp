@@ -15,6 +15,7 @@
 
 #include "platform/device_protocol.h"
 #include "platform/folders.h"
+#include "platform/unix_socket.h"
 
 namespace orv::sim {
 
@@ -28,14 +29,6 @@ constexpr size_t kMaxOutbox = 4096;  // frames waiting for a client that does no
 constexpr auto kControlIdle = std::chrono::seconds(5);
 constexpr int kTimedStepPollMs = 5;
 
-bool FillAddress(const std::string& path, sockaddr_un& address) {
-  address = sockaddr_un{};
-  address.sun_family = AF_UNIX;
-  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
-  path.copy(address.sun_path, path.size());
-  return true;
-}
-
 bool IsSocket(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
@@ -47,7 +40,7 @@ bool IsSocket(const std::string& path) {
 int Listen(const std::string& path, int type, std::string& error) {
   const std::string binding = path + ".binding";
   sockaddr_un address;
-  if (!FillAddress(binding, address)) {
+  if (!UnixSocketAddress(binding, address)) {
     error = "socket path too long or empty: " + path;
     return -1;
   }
@@ -76,7 +69,7 @@ int Listen(const std::string& path, int type, std::string& error) {
 
 int ConnectStream(const std::string& path) {
   sockaddr_un address;
-  if (!FillAddress(path, address)) return -1;
+  if (!UnixSocketAddress(path, address)) return -1;
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
