@@ -100,11 +100,8 @@ class CMyWnd : public MessageTarget {
   bool deviceInitialised() const { return deviceInitialised_; }
   bool attachedModeSent() const { return attachedModeSent_; }
   const std::vector<int>& heldKeys() const { return heldKeys_; }
-  WindowHandle controlClient() const { return controlClient_; }
   uint32_t attachMessage() const { return msgAttach_; }
   uint32_t discoverMessage() const { return msgDiscover_; }
-  PipeChannel* pipeServer() { return m_pipeServer.get(); }
-  const std::u16string& foregroundName() const { return foregroundName_; }
 
  private:
   // Message handlers.
@@ -141,7 +138,6 @@ class CMyWnd : public MessageTarget {
   void SendToWindow(std::u16string_view title, uint32_t code, WParam w, LParam l);
   void KeyEvent(int virtualKey, uint32_t flags);
   void PlayEvent(const MacroEvent& e, int (&seen)[256], uint32_t pause);
-  void Tap(int virtualKey);
   void Sleep(uint32_t ms) { services_.clock->Sleep(ms); }
   Profile& Active() { return m_currentSet->profiles[ProfileIndexOrFirst(m_currentSet->profileId)]; }
   // Macro m of a profile; -1 for the active one.

@@ -57,11 +57,6 @@ void CMyWnd::KeyEvent(int virtualKey, uint32_t flags) {
   SendKey(vk, static_cast<uint16_t>(MapVirtualKeyW(vk, 0)), flags, 0);
 }
 
-void CMyWnd::Tap(int virtualKey) {
-  KeyEvent(virtualKey, 0);
-  KeyEvent(virtualKey, kKeyUp);
-}
-
 void CMyWnd::MacroPress(int m) {
   const Macro& macro = Active().macros[m];
   switch (KindOf(macro)) {

@@ -60,7 +60,6 @@ class PipeChannel {
   bool Finished() const { return finished_; }
   // How many entries are in the reading state (a client connected).
   int ConnectedEntries() const;
-  Role role() const { return role_; }
   // Records dropped by the server because of their size or code.
   uint32_t DroppedRecords() const { return dropped_; }
 
