@@ -143,8 +143,10 @@ void CMyWnd::SetInterceptMask() {
     if (b[7].code == 5) mask &= ~0x10u;
     if (b[8].code == 4) mask &= ~0x08u;
   }
-  if (driver_.IsOpen()) driver_.Request(IOCTL_SET_INTERCEPT_MASK, Le32Bytes(mask));
-  if (driver_.IsOpen()) driver_.Request(IOCTL_SET_INTERCEPT_EXTRA, {0});
+  if (driver_.IsOpen()) {
+    driver_.Request(IOCTL_SET_INTERCEPT_MASK, Le32Bytes(mask));
+    driver_.Request(IOCTL_SET_INTERCEPT_EXTRA, {0});
+  }
 }
 
 void CMyWnd::ApplyActiveProfile() {
