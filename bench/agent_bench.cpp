@@ -11,6 +11,7 @@
 //
 // Ends with "RESULT name value" lines; exits non-zero when an input went missing.
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -239,6 +240,20 @@ double InterruptionsPerSecond() {
   return gaps / Us(last - start) * 1e6;
 }
 
+// Runs `measure` with this thread, and every thread it starts, kept on the core it is on now:
+// the hand-offs then never wake another core. Shows how much of the in-process road is the
+// wake-up of an idle core rather than work.
+template <typename Measure>
+void OnOneCore(Measure measure) {
+  cpu_set_t all, one;
+  ::sched_getaffinity(0, sizeof all, &all);
+  CPU_ZERO(&one);
+  CPU_SET(::sched_getcpu(), &one);
+  ::sched_setaffinity(0, sizeof one, &one);
+  measure();
+  ::sched_setaffinity(0, sizeof all, &all);
+}
+
 // ---- End to end ------------------------------------------------------------------------------
 
 pid_t Start(const std::string& program, const std::vector<std::string>& args) {
@@ -283,7 +298,9 @@ void MeasureEndToEnd(Figures& agent, Figures& command, bool& ok) {
   ::setenv("ORV_DEVICE_DIR", (dir / "device").c_str(), 1);
   ::setenv("ORV_BUS_DIR", (dir / "bus").c_str(), 1);
   ::setenv("ORV_PIPE_DIR", (dir / "runtime").c_str(), 1);
-  ::setenv("ORV_TIME_SCALE", "0.05", 1);
+  // Real time: a scaled clock would run the agent's one-second timer (game detection, which
+  // reads every process) many times a second and put it in the way of the presses.
+  ::unsetenv("ORV_TIME_SCALE");
   std::string record = dir / "input.txt";
   ::setenv("ORV_INPUT", ("record:" + record).c_str(), 1);
   std::string program = ProgramFolder();
@@ -291,31 +308,23 @@ void MeasureEndToEnd(Figures& agent, Figures& command, bool& ok) {
   pid_t sim = Start(program + "OrvMouseSim", {"serve"});
   for (int i = 0; i < 500 && !SimCommand(control, "state"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   pid_t agentPid = Start(program + "OrvAgent", {});
-  for (int i = 0; i < 1000 && !bus::FindWindow(kAgentWindowTitle); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // start-up's last requests
   ::close(::open(record.c_str(), O_WRONLY | O_CREAT, 0644));
   int watch = ::inotify_init1(IN_CLOEXEC);
   ::inotify_add_watch(watch, record.c_str(), IN_MODIFY);
   struct stat st {};
-  ::stat(record.c_str(), &st);
-  off_t size = st.st_size;
-  std::vector<double> us, commandUs;
-  size_t missing = 0;
-  for (int i = 0; i < kEndToEndPresses; ++i) {
+  // One press: its latency to the first new record line (the tap writes two), or -1 when no
+  // line came within `waitMs` or the simulator refused the press.
+  auto pressOnce = [&](int waitMs, double* commandTime) -> double {
+    ::stat(record.c_str(), &st);
+    const off_t size = st.st_size;
     auto t0 = SteadyClock::now();
-    bool pressed = SimCommand(control, "press 1032");
-    commandUs.push_back(Us(SteadyClock::now() - t0));
-    if (!pressed) {
-      ok = false;
-      break;
-    }
-    // The tap writes two lines; the first one's arrival is the latency.
-    bool seen = false;
-    for (int waits = 0; waits < 100 && !seen; ++waits) {
+    if (!SimCommand(control, "press 1032")) return -1;
+    if (commandTime) *commandTime = Us(SteadyClock::now() - t0);
+    double latency = -1;
+    for (auto end = t0 + std::chrono::milliseconds(waitMs); SteadyClock::now() < end;) {
       ::stat(record.c_str(), &st);
       if (st.st_size > size) {
-        seen = true;
+        latency = Us(SteadyClock::now() - t0);
         break;
       }
       pollfd p{watch, POLLIN, 0};
@@ -324,11 +333,25 @@ void MeasureEndToEnd(Figures& agent, Figures& command, bool& ok) {
         (void)!::read(watch, events, sizeof events);
       }
     }
-    if (seen) us.push_back(Us(SteadyClock::now() - t0)); else ++missing;
     SimCommand(control, "release 1032");
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ::stat(record.c_str(), &st);
-    size = st.st_size;
+    return latency;
+  };
+  // The agent is ready once a press comes out as a key (start-up takes a few seconds).
+  bool ready = false;
+  for (int i = 0; i < 200 && !ready; ++i) ready = pressOnce(100, nullptr) >= 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the release, and start-up's last requests
+  std::vector<double> us, commandUs;
+  size_t missing = 0;
+  for (int i = 0; ready && i < kEndToEndPresses; ++i) {
+    double commandTime = -1;
+    double latency = pressOnce(1000, &commandTime);
+    if (commandTime >= 0) commandUs.push_back(commandTime);
+    if (latency >= 0) us.push_back(latency); else ++missing;
+  }
+  if (!ready) {
+    std::fprintf(stderr, "the agent never turned a press into a key\n");
+    missing = kEndToEndPresses;
   }
   ::close(watch);
   ::kill(agentPid, SIGTERM);
@@ -356,6 +379,12 @@ int main() {
   if (inProcess.missing || dispatch.missing) ok = false;
   Figures handOffs = MeasureHandOffs();
   if (handOffs.missing) ok = false;
+  Figures oneCore{}, oneCoreNotice{}, oneCoreDispatch{}, oneCoreHandOffs{};
+  OnOneCore([&] {
+    MeasureInProcess(oneCore, oneCoreNotice, oneCoreDispatch);
+    oneCoreHandOffs = MeasureHandOffs();
+  });
+  if (oneCore.missing || oneCoreHandOffs.missing) ok = false;
   double interruptions = InterruptionsPerSecond();
   Figures endToEnd{}, command{};
   MeasureEndToEnd(endToEnd, command, ok);
@@ -364,6 +393,8 @@ int main() {
   std::printf("%-44s %10.1f %10.1f\n", "in process: report handled -> injected key", dispatch.p50, dispatch.p99);
   std::printf("%-44s %10.1f %10.1f\n", "in process: report -> event notice (floor)", notice.p50, notice.p99);
   std::printf("%-44s %10.1f %10.1f\n", "same road without the agent (floor)", handOffs.p50, handOffs.p99);
+  std::printf("%-44s %10.1f %10.1f\n", "in process, one core: report -> injected key", oneCore.p50, oneCore.p99);
+  std::printf("%-44s %10.1f %10.1f\n", "in process, one core: without the agent", oneCoreHandOffs.p50, oneCoreHandOffs.p99);
   std::printf("%-44s %10.1f %10.1f\n", "processes: press command -> record line", endToEnd.p50, endToEnd.p99);
   std::printf("%-44s %10.1f %10.1f\n", "processes: press command answered (floor)", command.p50, command.p99);
   std::printf("a busy thread loses over 20 us %.0f times a second here\n", interruptions);
@@ -375,6 +406,9 @@ int main() {
   std::printf("RESULT dispatch_only_p99_us %.2f\n", dispatch.p99);
   std::printf("RESULT hand_offs_p50_us %.2f\n", handOffs.p50);
   std::printf("RESULT hand_offs_p99_us %.2f\n", handOffs.p99);
+  std::printf("RESULT one_core_in_process_p50_us %.2f\n", oneCore.p50);
+  std::printf("RESULT one_core_in_process_p99_us %.2f\n", oneCore.p99);
+  std::printf("RESULT one_core_hand_offs_p99_us %.2f\n", oneCoreHandOffs.p99);
   std::printf("RESULT interruptions_over_20us_per_s %.0f\n", interruptions);
   std::printf("RESULT end_to_end_p50_us %.2f\n", endToEnd.p50);
   std::printf("RESULT end_to_end_p99_us %.2f\n", endToEnd.p99);
