@@ -413,6 +413,6 @@ int main() {
   std::printf("RESULT end_to_end_p50_us %.2f\n", endToEnd.p50);
   std::printf("RESULT end_to_end_p99_us %.2f\n", endToEnd.p99);
   std::printf("RESULT sim_command_p99_us %.2f\n", command.p99);
-  std::printf("RESULT missing_inputs %zu\n", inProcess.missing + endToEnd.missing);
+  std::printf("RESULT missing_inputs %zu\n", inProcess.missing + oneCore.missing + endToEnd.missing);
   return ok ? 0 : 1;
 }
