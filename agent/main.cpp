@@ -11,10 +11,10 @@
 
 #include "agent/agent_window.h"
 #include "agent/system_services.h"
+#include "device/device_io.h"
 #include "link/messages.h"
 #include "link/qt_bus_pump.h"
 #include "platform/desktop/notices.h"
-#include "platform/device_io.h"
 #include "platform/folders.h"
 #include "platform/input/input_injector.h"
 #include "platform/process_rights.h"

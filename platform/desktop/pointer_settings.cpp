@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/desktop/x11_connection.h"
-#include "platform/registry.h"
+#include "platform/folders.h"
+#include "platform/x11/x11_connection.h"
 
 namespace orv {
 namespace {
@@ -31,14 +31,14 @@ std::mutex g_recordMutex;
 
 bool Record(std::string_view name, uint64_t value) {
   std::lock_guard<std::mutex> hold(g_recordMutex);
-  RegistryStore store = RegistryStore::ForUser();
+  RegistryStore store = UserRegistry();
   if (!store.Open()) return false;
   store.SetValue(kSection, name, std::to_string(value));
   return store.Commit();
 }
 
 std::optional<uint64_t> Recorded(std::string_view name) {
-  RegistryStore store = RegistryStore::ForUser();
+  RegistryStore store = UserRegistry();
   if (!store.Open()) return std::nullopt;
   std::optional<std::string> text = store.GetValue(kSection, name);
   if (!text || text->empty()) return std::nullopt;

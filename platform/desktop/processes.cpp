@@ -16,7 +16,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "platform/desktop/x11_connection.h"
+#include "platform/x11/x11_connection.h"
 
 namespace orv {
 namespace {

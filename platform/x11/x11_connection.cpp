@@ -1,4 +1,4 @@
-#include "platform/desktop/x11_connection.h"
+#include "platform/x11/x11_connection.h"
 
 #include <X11/Xlib.h>
 
