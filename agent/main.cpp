@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "agent/agent_window.h"
+#include "base/log.h"
 #include "agent/system_services.h"
 #include "device/device_io.h"
 #include "link/messages.h"
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
   // Creation may start timer 100; its first tick comes from the event loop, by when the timers
   // know the window.
   if (!window.Create()) {
-    std::fprintf(stderr, "OrvAgent: the agent window cannot be made\n");
+    ORV_LOG(Agent, Error, "the agent window cannot be made");
     return 1;
   }
   WindowHandle handle = window.handle();

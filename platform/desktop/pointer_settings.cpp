@@ -1,5 +1,7 @@
 #include "platform/desktop/pointer_settings.h"
 
+#include "base/log.h"
+
 #include <X11/Xlib.h>
 
 #include <atomic>
@@ -56,12 +58,12 @@ void ApplyAcceleration(int speed) {
     Display* display = lease.Get();
     if (!display) {
       if (!told.exchange(true))
-        std::fprintf(stderr, "orv: no X display (%s): pointer settings are recorded only\n", lease.Why().c_str());
+        ORV_LOG(Desktop, Warning, "no X display (%s): pointer settings are recorded only", lease.Why().c_str());
       return;
     }
     XChangePointerControl(display, True, True, a.numerator, a.denominator, a.threshold);
     XSync(display, False);
-    if (lease.TakeError()) std::fprintf(stderr, "orv: the X server refused pointer speed %d\n", speed);
+    if (lease.TakeError()) ORV_LOG(Desktop, Warning, "the X server refused pointer speed %d", speed);
     if (!lease.Lost()) return;
     lease.Reconnect();
   }
