@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include "base/byte_order.h"
 #include "base/files.h"
 #include "base/registry_store.h"
 #include "base/text.h"
@@ -116,6 +117,28 @@ TEST(TextConversion, Windows1252BothWays) {
   EXPECT_EQ(lost, 0u);
   EXPECT_EQ(EncodeWindows1252(u"a\u0416\U0001F600b", &lost), "a??b");
   EXPECT_EQ(lost, 2u);
+}
+
+TEST(ByteOrder, PackingRoundTripsAtEveryWidth) {
+  uint8_t b[8] = {};
+  PutLe64(b, 0x0807060504030201ull);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(b[i], i + 1);
+  EXPECT_EQ(GetLe16(b), 0x0201);
+  EXPECT_EQ(GetLe24(b), 0x030201u);
+  EXPECT_EQ(GetLe32(b), 0x04030201u);
+  EXPECT_EQ(GetLe64(b), 0x0807060504030201ull);
+  EXPECT_EQ(GetBe16(b), 0x0102);
+  PutBe16(b, 0xA1B2);
+  EXPECT_EQ(b[0], 0xA1);
+  EXPECT_EQ(b[1], 0xB2);
+  PutLe32(b, 0xFFFFFFFEu);  // the high bit survives both ways
+  EXPECT_EQ(GetLe32(b), 0xFFFFFFFEu);
+  std::vector<uint8_t> out;
+  AppendLe16(out, 0x1234);
+  AppendLe24(out, 0x56789A);
+  AppendLe32(out, 0xBCDEF012u);
+  EXPECT_EQ(out, (std::vector<uint8_t>{0x34, 0x12, 0x9A, 0x78, 0x56, 0x12, 0xF0, 0xDE, 0xBC}));
+  EXPECT_EQ(Le32Bytes(0x11223344u), (std::vector<uint8_t>{0x44, 0x33, 0x22, 0x11}));
 }
 
 }  // namespace
