@@ -12,12 +12,9 @@
 #include <optional>
 
 #include "tests/platform/desktop/desktop_test_support.h"
+#include "tests/platform/x11/x_client.h"
 #include "tests/test_support.h"
 #include "tests/x11_server.h"
-
-// Xlib's macros (None, Status, Bool, ...) would break the headers above: Xlib comes last.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 
 namespace orv {
 namespace {
@@ -39,61 +36,35 @@ pid_t XvfbChild() {
 }
 
 // Plays the window manager: marks a window active on the root and names windows' processes.
-class WindowManagerStandIn {
- public:
-  WindowManagerStandIn() : display_(XOpenDisplay(nullptr)) {}
-  ~WindowManagerStandIn() {
-    if (display_) XCloseDisplay(display_);
-  }
-  Display* display() const { return display_; }
-  Window NewWindow() { return XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 10, 10, 0, 0, 0); }
-  void SetPid(Window w, unsigned long pid, Atom type = XA_CARDINAL) {
-    XChangeProperty(display_, w, XInternAtom(display_, "_NET_WM_PID", False), type, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&pid), 1);
-  }
-  // nullopt removes the property from the root.
-  void SetActive(std::optional<Window> w) {
-    Atom active = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
-    if (w) {
-      unsigned long value = *w;
-      XChangeProperty(display_, DefaultRootWindow(display_), active, XA_WINDOW, 32, PropModeReplace,
-                      reinterpret_cast<unsigned char*>(&value), 1);
-    } else {
-      XDeleteProperty(display_, DefaultRootWindow(display_), active);
-    }
-    XSync(display_, False);  // in the server before the other connection asks
-  }
-
- private:
-  Display* display_;
-};
+using WindowManagerStandIn = test::XClient;
+using test::XWindowId;
 
 TEST(DesktopForeground, IsTheProcessOfTheWindowMarkedActive) {
   test::XvfbServer xvfb;
   if (xvfb.display().empty()) GTEST_SKIP() << "Xvfb cannot be started; the foreground window needs an X server";
   WindowManagerStandIn wm;
-  ASSERT_NE(wm.display(), nullptr);
+  ASSERT_TRUE(wm.Connected());
   test::ChildProcess game("/bin/sleep", {"C:\\Games\\ORV.EXE", "30"});
   ASSERT_GT(game.pid(), 0);
 
-  const Window named = wm.NewWindow();
+  const XWindowId named = wm.NewWindow();
   wm.SetPid(named, static_cast<unsigned long>(game.pid()));
-  const Window unnamed = wm.NewWindow();
-  const Window pidAsText = wm.NewWindow();
-  wm.SetPid(pidAsText, static_cast<unsigned long>(game.pid()), XA_STRING);
-  const Window gone = wm.NewWindow();
+  const XWindowId unnamed = wm.NewWindow();
+  const XWindowId pidAsText = wm.NewWindow();
+  wm.SetPid(pidAsText, static_cast<unsigned long>(game.pid()), /*asText=*/true);
+  const XWindowId gone = wm.NewWindow();
   wm.SetPid(gone, static_cast<unsigned long>(game.pid()));
-  XDestroyWindow(wm.display(), gone);
+  wm.Destroy(gone);
 
   struct Case {
     const char* what;
-    std::optional<Window> active;
+    std::optional<XWindowId> active;
     pid_t expected;
   };
   const Case cases[] = {
       {"root without _NET_ACTIVE_WINDOW", std::nullopt, 0},
       {"active window names its process", named, game.pid()},
-      {"no window active (None)", None, 0},
+      {"no window active (None)", 0, 0},
       {"active window without _NET_WM_PID", unnamed, 0},
       {"_NET_WM_PID of the wrong type", pidAsText, 0},
       {"active window destroyed meanwhile", gone, 0},
@@ -113,7 +84,7 @@ TEST(DesktopForeground, OutlivesItsServerAndFindsTheNextOne) {
     if (first.display().empty()) GTEST_SKIP() << "Xvfb cannot be started; the foreground window needs an X server";
     {
       WindowManagerStandIn wm;
-      Window w = wm.NewWindow();
+      XWindowId w = wm.NewWindow();
       wm.SetPid(w, static_cast<unsigned long>(game.pid()));
       wm.SetActive(w);
       ASSERT_EQ(ForegroundProcessId(), game.pid());
@@ -130,7 +101,7 @@ TEST(DesktopForeground, OutlivesItsServerAndFindsTheNextOne) {
   test::XvfbServer second;
   ASSERT_FALSE(second.display().empty());
   WindowManagerStandIn wm;
-  Window w = wm.NewWindow();
+  XWindowId w = wm.NewWindow();
   wm.SetPid(w, static_cast<unsigned long>(game.pid()));
   wm.SetActive(w);
   EXPECT_EQ(ForegroundProcessId(), game.pid());
