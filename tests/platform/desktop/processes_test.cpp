@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -105,6 +106,55 @@ TEST(DesktopForeground, OutlivesItsServerAndFindsTheNextOne) {
   wm.SetPid(w, static_cast<unsigned long>(game.pid()));
   wm.SetActive(w);
   EXPECT_EQ(ForegroundProcessId(), game.pid());
+}
+
+// Under a real window manager: a window that carries _NET_WM_PID and a plain Xlib window without
+// it, each activated in turn as a pager or a click would. The second one is found through the X
+// server's record of its client, and its process, a Windows game as Wine starts it, is then
+// known by name through the snapshot as game detection looks it up.
+TEST(DesktopForeground, UnderOpenboxWindowsWithAndWithoutTheirPidAreBothSeen) {
+  test::XvfbServer xvfb;
+  if (xvfb.display().empty()) GTEST_SKIP() << "Xvfb cannot be started; the foreground window needs an X server";
+  test::Openbox openbox;
+  if (!openbox.why().empty()) GTEST_SKIP() << "no window manager for this test: " << openbox.why();
+  // The first window's _NET_WM_PID names another process than its X client, so the answer shows
+  // which of the two was taken.
+  test::ChildProcess named("/bin/sleep", {"named-program", "30"});
+  ASSERT_GT(named.pid(), 0);
+  test::XWindowProgram withPid("named-client", named.pid());
+  ASSERT_GT(withPid.window(), 0u);
+  test::XWindowProgram game("C:\\Games\\orv.exe");  // sets no _NET_WM_PID
+  ASSERT_GT(game.window(), 0u);
+  test::XClient pager;
+  ASSERT_TRUE(pager.Connected());
+  // openbox gives the focus to each new window as it comes; once the last one shown is active,
+  // no focus change is left pending that could overtake the steps below.
+  ASSERT_TRUE(pager.Activate(game.window(), std::chrono::seconds(5)));
+
+  struct Step {
+    const char* what;
+    XWindowId window;
+    pid_t expected;
+  };
+  const Step steps[] = {
+      {"the window with _NET_WM_PID", withPid.window(), named.pid()},
+      {"the plain Xlib window", game.window(), game.pid()},
+      {"the first one again", withPid.window(), named.pid()},
+      {"the plain one again", game.window(), game.pid()},
+  };
+  for (const Step& s : steps) {
+    ASSERT_TRUE(pager.Activate(s.window, std::chrono::seconds(5))) << s.what << ": openbox did not activate it";
+    EXPECT_EQ(ForegroundProcessId(), s.expected) << s.what;
+  }
+
+  const pid_t foreground = ForegroundProcessId();
+  ASSERT_EQ(foreground, game.pid());
+  std::vector<ProcessEntry> all;
+  ASSERT_TRUE(TakeProcessSnapshot(all));
+  auto it = std::find_if(all.begin(), all.end(), [&](const ProcessEntry& p) { return p.pid == foreground; });
+  ASSERT_NE(it, all.end());
+  EXPECT_EQ(test::N(it->exeName), "orv.exe");
+  EXPECT_TRUE(EqualsIgnoringCase(it->exeName, u"ORV.EXE"));
 }
 
 TEST(DesktopForeground, IsZeroWithoutADisplayAndSaysSoOnce) {
