@@ -81,12 +81,12 @@ pid_t CreatorPid(Display* display, Window window) {
   int event = 0, error = 0, major = 0, minor = 0;
   if (!XResQueryExtension(display, &event, &error)) return 0;
   if (!XResQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 2)) return 0;
-  XResClientIdSpec spec{};
-  spec.client = window;
-  spec.mask = XRES_CLIENT_ID_PID_MASK;
+  XResClientIdSpec wanted{};
+  wanted.client = window;
+  wanted.mask = XRES_CLIENT_ID_PID_MASK;
   long count = 0;
   XResClientIdValue* ids = nullptr;
-  if (XResQueryClientIds(display, 1, &spec, &count, &ids) != Success) return 0;
+  if (XResQueryClientIds(display, 1, &wanted, &count, &ids) != Success) return 0;
   pid_t pid = 0;
   for (long i = 0; i < count && pid == 0; ++i) {
     if (XResGetClientIdType(&ids[i]) != XRES_CLIENT_ID_PID) continue;
