@@ -418,7 +418,8 @@ void ReadAutoSwitchState(const std::string& confFolder, int& savedIndex, int& sw
   XmlCursor x;
   if (!x.LoadFile(JoinPath(confFolder, kConfigFileName))) return;
   if (!x.FindChildElement(kAutoSwitchElement)) return;
-  NumberList list(x.GetChildText());
+  const std::u16string text = x.GetChildText();
+  NumberList list(text);
   savedIndex = list.Next();
   switched = list.Next();
 }
