@@ -16,7 +16,6 @@ namespace {
 
 constexpr size_t kTranscriptCapacity = 200000;  // oldest lines go first beyond this
 constexpr size_t kMemoryUnit = 512;             // on-board memory comes in units of this many bytes
-constexpr uint8_t kErased = 0xFF;               // what erased memory reads
 // The pressed state of every standard button, as a standard report carries it.
 constexpr uint32_t kStandardButtonBits = (1u << kStandardButtonCount) - 1;
 
@@ -36,7 +35,7 @@ MouseModel::MouseModel(Clock& clock, MouseConfig config)
   state_.plugged = config.pluggedAtStart;
   state_.firmwareWord = config.firmwareWord;
   state_.onboardHeader = NeutralOnboardImage(0).header;  // a new mouse holds the neutral image
-  state_.onboardData.assign(onboardCapacity_, kErased);
+  state_.onboardData.assign(onboardCapacity_, kErasedByte);
 }
 
 void MouseModel::SetEventPendingCallback(std::function<void()> callback) {

@@ -40,6 +40,7 @@ constexpr size_t kOnboardHeaderSize = 77;
 constexpr size_t kOnboardChunk = 4096;  // most data bytes one on-board request carries
 constexpr size_t kFirmwareBlockSize = 512;
 constexpr size_t kEventQueueCapacity = 128;  // words beyond are dropped
+constexpr uint8_t kErasedByte = 0xFF;        // what erased on-board memory reads
 
 // What the mouse keeps when told to save; the live values start from these.
 struct MouseSettings {
@@ -71,6 +72,9 @@ struct MouseConfig {
   uint32_t reenumerateMs = 1500;    // time between the disconnect and the connect word (0: at once)
   bool pluggedAtStart = true;
 };
+
+// The version number of a firmware word (major << 8 | minor): major x 100 + minor.
+constexpr unsigned FirmwareVersionNumber(uint16_t word) { return (word >> 8) * 100u + (word & 0xFFu); }
 
 enum class MousePhase {
   Mouse,   // the normal firmware

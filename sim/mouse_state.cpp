@@ -136,7 +136,7 @@ bool ReadStateFileText(const std::string& text, MouseState& state) {
                               if constexpr (std::is_same_v<std::remove_reference_t<decltype(bytes)>,
                                                            std::vector<uint8_t>>) {
                                 // A memory of another size keeps what fits.
-                                std::fill(bytes.begin(), bytes.end(), 0xFF);
+                                std::fill(bytes.begin(), bytes.end(), kErasedByte);
                                 std::copy_n(parsed.begin(), std::min(parsed.size(), bytes.size()), bytes.begin());
                               } else if (parsed.size() == bytes.size()) {
                                 std::copy(parsed.begin(), parsed.end(), bytes.begin());
@@ -164,7 +164,7 @@ std::string StateJson(const MouseSnapshot& s, const std::vector<std::pair<std::s
   json.Number("device_mode", s.deviceMode);
   json.Bool("registered", s.registered);
   json.Number("firmware_word", s.firmwareWord);
-  json.Number("firmware_version", (s.firmwareWord >> 8) * 100 + (s.firmwareWord & 0xFF));
+  json.Number("firmware_version", FirmwareVersionNumber(s.firmwareWord));
   json.String("device_info", HexBytes(s.deviceInfo.data(), s.deviceInfo.size()));
   json.Number("onboard_capacity", s.onboardData.size());
   json.String("onboard_header", HexBytes(s.onboardHeader.data(), s.onboardHeader.size()));

@@ -13,8 +13,17 @@ namespace {
 
 using Kind = CommandArgument::Kind;
 
-constexpr CommandArgument kButtonId{Kind::Number, "ID", nullptr, false, 0, INT32_MAX,
-                                    "a button id, standard 0-5 or extra 1024-1041"};
+// "standard 0-5 or extra 1024-1041", from the mouse's button ranges.
+const std::string& ButtonIdRanges() {
+  static const std::string kText = Format("standard 0-%d or extra %d-%d", kStandardButtonCount - 1, kFirstExtraButton,
+                                          kFirstExtraButton + kExtraButtonCount - 1);
+  return kText;
+}
+
+CommandArgument ButtonIdArgument() {
+  static const std::string kMeaning = "a button id, " + ButtonIdRanges();
+  return {Kind::Number, "ID", nullptr, false, 0, INT32_MAX, kMeaning.c_str()};
+}
 
 std::string Quoted(const std::string& word) { return "\"" + word + "\""; }
 
@@ -139,8 +148,8 @@ const std::vector<CommandSpec>& Commands() {
          "firmware version word, major x 256 + minor as in 0x0204; the state file's or 0x0203 when not given"}},
        "run the simulator: the device socket and the command socket (also with no command, or options only)",
        nullptr},
-      {"press", {kButtonId}, "press a button of the mouse", &SimServer::PressCommand},
-      {"release", {kButtonId}, "release a button of the mouse", &SimServer::ReleaseCommand},
+      {"press", {ButtonIdArgument()}, "press a button of the mouse", &SimServer::PressCommand},
+      {"release", {ButtonIdArgument()}, "release a button of the mouse", &SimServer::ReleaseCommand},
       {"plug", {}, "plug the mouse in (an absent device appears first)", &SimServer::PlugCommand},
       {"unplug", {}, "pull the mouse out: the device stays, the mouse's requests fail", &SimServer::UnplugCommand},
       {"remove", {}, "remove the device: its socket goes and its client is closed", &SimServer::RemoveCommand},
@@ -255,7 +264,7 @@ CommandReply SimServer::ButtonCommand(uint32_t id, bool down) {
     case Outcome::NotReady:
       return {1, "the mouse is not there (unplugged, absent or in the firmware loader)"};
     case Outcome::UnknownButton:
-      return {1, "unknown button id " + std::to_string(id) + " (standard 0-5, extra 1024-1041)"};
+      return {1, "unknown button id " + std::to_string(id) + " (" + ButtonIdRanges() + ")"};
   }
   return {1, "unknown outcome"};
 }
