@@ -147,7 +147,8 @@ void MouseModel::Poll() {
   int notices;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (state_.plugged && state_.phase == MousePhase::Away && static_cast<int32_t>(clock_.TickCount() - arriveAt_) >= 0) {
+    if (state_.plugged && state_.phase == MousePhase::Away &&
+        static_cast<int32_t>(clock_.TickCount() - arriveAt_) >= 0) {
       ArriveLocked();
     }
     notices = TakeNoticesLocked();

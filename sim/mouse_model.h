@@ -101,8 +101,8 @@ struct MouseState {
   std::array<uint8_t, kOnboardHeaderSize> onboardHeader{};  // as written
   std::vector<uint8_t> onboardData;                         // the whole memory
   std::vector<uint32_t> pendingEvents;                      // oldest first
-  uint8_t standardButtons = 0;  // pressed state, bit i = id i
-  uint32_t extraButtons = 0;    // bit i = id 1024 + i
+  uint8_t standardButtons = 0;                              // pressed state, bit i = id i
+  uint32_t extraButtons = 0;                                // bit i = id 1024 + i
   bool loaderStarted = false;
   std::vector<uint8_t> firmwareImage;  // bytes the loader has taken since IOCTL_FW_START
 };

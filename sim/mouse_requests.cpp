@@ -250,8 +250,8 @@ struct MouseRequests {
     const uint16_t word = marked ? GetBe16(&image[kImageVersionAt]) : 0;
     const bool accepted = word != 0;
     if (accepted) m.state_.firmwareWord = word;
-    m.AppendLocked(m.TimeLocked() + Format(" note=loader-finish accepted=%d bytes=%zu firmware=0x%04X", accepted ? 1 : 0,
-                                           image.size(), m.state_.firmwareWord));
+    m.AppendLocked(m.TimeLocked() + Format(" note=loader-finish accepted=%d bytes=%zu firmware=0x%04X",
+                                           accepted ? 1 : 0, image.size(), m.state_.firmwareWord));
     m.state_.loaderStarted = false;
     if (accepted) m.SaveStateLocked();
     m.LeaveLocked(MousePhase::Mouse);
@@ -301,8 +301,7 @@ std::span<const MouseRequests::Row> MouseRequests::Rows() {
       {IOCTL_SET_INTERCEPT_MASK, "IOCTL_SET_INTERCEPT_MASK", 4, 4, 0, 0, Reach::Mouse, R::SetInterceptMask},
       {IOCTL_SET_SENSITIVITY_X, "IOCTL_SET_SENSITIVITY_X", 4, 4, 0, 0, Reach::Mouse, R::SetSensitivityX},
       {IOCTL_SET_SENSITIVITY_Y, "IOCTL_SET_SENSITIVITY_Y", 4, 4, 0, 0, Reach::Mouse, R::SetSensitivityY},
-      {IOCTL_SET_SENSITIVITY_ENABLE, "IOCTL_SET_SENSITIVITY_ENABLE", 1, 1, 0, 0, Reach::Mouse,
-       R::SetSensitivityEnable},
+      {IOCTL_SET_SENSITIVITY_ENABLE, "IOCTL_SET_SENSITIVITY_ENABLE", 1, 1, 0, 0, Reach::Mouse, R::SetSensitivityEnable},
       {IOCTL_SET_INTERCEPT_EXTRA, "IOCTL_SET_INTERCEPT_EXTRA", 1, 1, 0, 0, Reach::Mouse, R::SetInterceptExtra},
       {IOCTL_SET_POLLING_RATE, "IOCTL_SET_POLLING_RATE", 1, 1, 0, 0, Reach::Mouse, R::SetPollingRate},
       {IOCTL_GET_POLLING_RATE, "IOCTL_GET_POLLING_RATE", 1, 1, 1, 1, Reach::Mouse, R::GetPollingRate},

@@ -123,26 +123,26 @@ bool ReadStateFileText(const std::string& text, MouseState& state) {
     if (eq == std::string::npos) continue;
     const std::string_view key = std::string_view(line).substr(0, eq);
     const std::string_view value = std::string_view(line).substr(eq + 1);
-    ForEachKept(loaded, Overloaded{
-                            [&](const NumberField& field, auto& member) {
-                              uint64_t n = 0;
-                              if (key == field.name && ParseNumber(value, field.low, field.high, n)) {
-                                member = static_cast<std::remove_reference_t<decltype(member)>>(n);
-                              }
-                            },
-                            [&](const BytesField& field, auto& bytes) {
-                              std::vector<uint8_t> parsed;
-                              if (key != field.name || !ParseHex(value, parsed)) return;
-                              if constexpr (std::is_same_v<std::remove_reference_t<decltype(bytes)>,
-                                                           std::vector<uint8_t>>) {
-                                // A memory of another size keeps what fits.
-                                std::fill(bytes.begin(), bytes.end(), kErasedByte);
-                                std::copy_n(parsed.begin(), std::min(parsed.size(), bytes.size()), bytes.begin());
-                              } else if (parsed.size() == bytes.size()) {
-                                std::copy(parsed.begin(), parsed.end(), bytes.begin());
-                              }
-                            },
-                        });
+    ForEachKept(loaded,
+                Overloaded{
+                    [&](const NumberField& field, auto& member) {
+                      uint64_t n = 0;
+                      if (key == field.name && ParseNumber(value, field.low, field.high, n)) {
+                        member = static_cast<std::remove_reference_t<decltype(member)>>(n);
+                      }
+                    },
+                    [&](const BytesField& field, auto& bytes) {
+                      std::vector<uint8_t> parsed;
+                      if (key != field.name || !ParseHex(value, parsed)) return;
+                      if constexpr (std::is_same_v<std::remove_reference_t<decltype(bytes)>, std::vector<uint8_t>>) {
+                        // A memory of another size keeps what fits.
+                        std::fill(bytes.begin(), bytes.end(), kErasedByte);
+                        std::copy_n(parsed.begin(), std::min(parsed.size(), bytes.size()), bytes.begin());
+                      } else if (parsed.size() == bytes.size()) {
+                        std::copy(parsed.begin(), parsed.end(), bytes.begin());
+                      }
+                    },
+                });
   }
   loaded.live = loaded.saved;
   state = std::move(loaded);

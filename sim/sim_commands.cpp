@@ -107,8 +107,8 @@ bool ParseArguments(const CommandSpec& command, const std::vector<std::string>& 
   }
   for (size_t a = 0; a < arguments.size(); ++a) {
     if (!arguments[a].optional && !line.values[a]) {
-      error = std::string(command.name) + ": " + ArgumentLabel(arguments[a]) + " is missing (" + arguments[a].meaning +
-              ")";
+      error =
+          std::string(command.name) + ": " + ArgumentLabel(arguments[a]) + " is missing (" + arguments[a].meaning + ")";
       return false;
     }
   }
@@ -143,7 +143,8 @@ const std::vector<CommandSpec>& Commands() {
   static const std::vector<CommandSpec> kCommands = {
       {"serve",
        {{Kind::Flag, "--absent", nullptr, true, 0, 1, "start with the device absent until plug"},
-        {Kind::Option, "--memory", "UNITS", true, 0, UINT8_MAX, "on-board memory in units of 512 bytes, 16 when not given"},
+        {Kind::Option, "--memory", "UNITS", true, 0, UINT8_MAX,
+         "on-board memory in units of 512 bytes, 16 when not given"},
         {Kind::Option, "--firmware", "WORD", true, 1, UINT16_MAX,
          "firmware version word, major x 256 + minor as in 0x0204; the state file's or 0x0203 when not given"}},
        "run the simulator: the device socket and the command socket (also with no command, or options only)",
@@ -155,7 +156,8 @@ const std::vector<CommandSpec>& Commands() {
       {"remove", {}, "remove the device: its socket goes and its client is closed", &SimServer::RemoveCommand},
       {"fail",
        {{Kind::Number, "CODE", nullptr, false, 0, UINT32_MAX, "a request code the driver answers, as in 0x222540"},
-        {Kind::Number, "ERROR", nullptr, true, 1, UINT32_MAX, "the error the request fails with, not 0; 31 when not given"}},
+        {Kind::Number, "ERROR", nullptr, true, 1, UINT32_MAX,
+         "the error the request fails with, not 0; 31 when not given"}},
        "make the next request with CODE fail with ERROR (each fail arms one more)",
        &SimServer::FailCommand},
       {"state", {}, "print the state of the driver and the mouse as one JSON object", &SimServer::StateCommand},
