@@ -115,10 +115,16 @@ std::string StateFileText(const MouseState& state) {
 bool ReadStateFileText(const std::string& text, MouseState& state) {
   std::istringstream lines(text);
   std::string line;
-  if (!std::getline(lines, line) || line != kStateFileFirstLine) return false;
+  // A line may end in CR as well (a file edited on another system).
+  auto next = [&] {
+    if (!std::getline(lines, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+  };
+  if (!next() || line != kStateFileFirstLine) return false;
   MouseState loaded = state;
   loaded.saved = MouseSettings{};
-  while (std::getline(lines, line)) {
+  while (next()) {
     const size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     const std::string_view key = std::string_view(line).substr(0, eq);

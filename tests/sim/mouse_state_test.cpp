@@ -115,6 +115,18 @@ TEST(SimStateFile, OnboardMemoryOfAnotherSizeKeepsWhatFits) {
   EXPECT_EQ(state.onboardData, Bytes(4, kErasedByte));
 }
 
+TEST(SimStateFile, LinesEndingInCarriageReturnsLoadAsWell) {
+  const MouseState kept = KeptEverything(16);
+  std::string text;
+  for (const char c : StateFileText(kept)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  MouseState loaded = NewMouse(16);
+  ASSERT_TRUE(ReadStateFileText(text, loaded));
+  EXPECT_EQ(loaded.saved, kept.saved);
+  EXPECT_EQ(loaded.firmwareWord, kept.firmwareWord);
+  EXPECT_EQ(loaded.onboardHeader, kept.onboardHeader);
+  EXPECT_EQ(loaded.onboardData, kept.onboardData);
+}
+
 TEST(SimStateFile, TextThatIsNotAStateFileChangesNothing) {
   for (const char* text :
        {"", "dpi_step=1\n", "OrvMouseSim state 2\ndpi_step=1\n", "orvmousesim state 1\ndpi_step=1\n"}) {
