@@ -45,7 +45,7 @@ std::string RangeText(const CommandArgument& argument) {
 }
 
 // The number of an argument, or what is wrong with it.
-bool TakeNumber(const CommandSpec& command, const CommandArgument& argument, const std::string& word, uint32_t& value,
+bool TakeNumber(const SimCommand& command, const CommandArgument& argument, const std::string& word, uint32_t& value,
                 std::string& error) {
   const std::string what = std::string(command.name) + ": " + ArgumentLabel(argument) + " " + Quoted(word);
   uint64_t n = 0;
@@ -61,7 +61,7 @@ bool TakeNumber(const CommandSpec& command, const CommandArgument& argument, con
   return true;
 }
 
-bool ParseArguments(const CommandSpec& command, const std::vector<std::string>& words, CommandLine& line,
+bool ParseArguments(const SimCommand& command, const std::vector<std::string>& words, CommandLine& line,
                     std::string& error) {
   const std::vector<CommandArgument>& arguments = command.arguments;
   line.command = &command;
@@ -117,7 +117,7 @@ bool ParseArguments(const CommandSpec& command, const std::vector<std::string>& 
 
 std::string CommandNames() {
   std::string names;
-  for (const CommandSpec& command : Commands()) names += (names.empty() ? "" : ", ") + std::string(command.name);
+  for (const SimCommand& command : Commands()) names += (names.empty() ? "" : ", ") + std::string(command.name);
   return names;
 }
 
@@ -139,8 +139,8 @@ uint32_t CommandLine::Value(std::string_view argument, uint32_t fallback) const 
   return fallback;
 }
 
-const std::vector<CommandSpec>& Commands() {
-  static const std::vector<CommandSpec> kCommands = {
+const std::vector<SimCommand>& Commands() {
+  static const std::vector<SimCommand> kCommands = {
       {"serve",
        {{Kind::Flag, "--absent", nullptr, true, 0, 1, "start with the device absent until plug"},
         {Kind::Option, "--memory", "UNITS", true, 0, UINT8_MAX,
@@ -174,7 +174,7 @@ bool ParseCommandLine(const std::vector<std::string>& words, CommandLine& line, 
     error = "no command given; the commands are " + CommandNames();
     return false;
   }
-  for (const CommandSpec& command : Commands()) {
+  for (const SimCommand& command : Commands()) {
     if (words[0] != command.name) continue;
     if (ParseArguments(command, words, line, error)) return true;
     error += "\nusage: " + CommandSynopsis(command);
@@ -185,7 +185,7 @@ bool ParseCommandLine(const std::vector<std::string>& words, CommandLine& line, 
   return false;
 }
 
-std::string CommandSynopsis(const CommandSpec& command) {
+std::string CommandSynopsis(const SimCommand& command) {
   std::string text = command.name;
   for (const CommandArgument& argument : command.arguments) text += " " + ArgumentSynopsis(argument);
   return text;
@@ -193,7 +193,7 @@ std::string CommandSynopsis(const CommandSpec& command) {
 
 std::string CommandUsage(const char* program) {
   std::string text = std::string("usage: ") + program + " [COMMAND [ARGUMENTS]]\n";
-  for (const CommandSpec& command : Commands()) {
+  for (const SimCommand& command : Commands()) {
     text += "  " + CommandSynopsis(command) + "\n";
     text += std::string("      ") + command.help + "\n";
     for (const CommandArgument& argument : command.arguments) {

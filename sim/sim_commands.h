@@ -33,7 +33,7 @@ struct CommandArgument {
   const char* meaning;  // for the usage text and for what is wrong
 };
 
-struct CommandSpec {
+struct SimCommand {
   const char* name;
   std::vector<CommandArgument> arguments;
   const char* help;
@@ -44,7 +44,7 @@ struct CommandSpec {
 
 // A command line checked against its command's arguments.
 struct CommandLine {
-  const CommandSpec* command = nullptr;
+  const SimCommand* command = nullptr;
   // One per argument of the command, in the table's order: the number, 1 for a flag that is
   // there, nothing for an optional argument left out.
   std::vector<std::optional<uint32_t>> values;
@@ -55,14 +55,14 @@ struct CommandLine {
 };
 
 // Every command, in the order the usage text lists them.
-const std::vector<CommandSpec>& Commands();
+const std::vector<SimCommand>& Commands();
 
 // Checks the words of a command line (command first). False, with `error` saying what is wrong
 // followed by the command's usage line, when they do not make a command.
 bool ParseCommandLine(const std::vector<std::string>& words, CommandLine& line, std::string& error);
 
 // "press ID", "serve [--absent] [--memory UNITS] [--firmware WORD]".
-std::string CommandSynopsis(const CommandSpec& command);
+std::string CommandSynopsis(const SimCommand& command);
 
 // The program's usage text: every command with its arguments and what it does.
 std::string CommandUsage(const char* program);

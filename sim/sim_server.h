@@ -45,7 +45,7 @@ class SimServer {
 
  private:
   // The command table names the handlers below.
-  friend const std::vector<CommandSpec>& Commands();
+  friend const std::vector<SimCommand>& Commands();
   CommandReply PressCommand(const CommandLine& line);
   CommandReply ReleaseCommand(const CommandLine& line);
   CommandReply ButtonCommand(uint32_t id, bool down);

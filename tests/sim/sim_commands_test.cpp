@@ -17,7 +17,7 @@ namespace {
 
 TEST(SimCommands, TheTableHoldsEveryCommandOnceAndTheUsageShowsEach) {
   std::set<std::string> names;
-  for (const CommandSpec& command : Commands()) {
+  for (const SimCommand& command : Commands()) {
     EXPECT_TRUE(names.insert(command.name).second) << command.name << " twice";
     EXPECT_NE(std::string(command.help), "") << command.name;
   }
