@@ -2,7 +2,8 @@
 // The contract of the driver's control device: request codes and event words, shared by the
 // agent and the simulator that stands in for the driver.
 #include <cstdint>
-#include <vector>
+
+#include "base/byte_order.h"
 
 namespace orv {
 
@@ -46,11 +47,5 @@ inline constexpr uint32_t kEventConnect = 0x400;
 inline constexpr uint32_t kEventDisconnect = 0x800;
 inline constexpr uint32_t kExtraReport = 0x10000000;
 constexpr bool IsExtraButtonReport(uint32_t word) { return (word >> 28) == 1; }
-
-// A 32-bit value as the 4 little-endian bytes of a request's input.
-inline std::vector<uint8_t> Le32Bytes(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
-}
 
 }  // namespace orv
