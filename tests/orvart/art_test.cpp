@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QFontMetrics>
+#include <QPainter>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QSet>
@@ -458,6 +460,45 @@ TEST(ArtFiles, EverySectionAndKeyTheWindowsRead) {
           << need.file << " " << need.section << "/" << key.toStdString();
     }
   }
+}
+
+// Functions.xml is kept by hand; its captions land on skinned controls of fixed size: the
+// folder headers (from x 6 up to the toggle at 156, bold) and the 70-pixel new and delete
+// buttons of the macro folder (plain captions between x 5 and 68).
+TEST(ArtFiles, FunctionCatalogueCaptionsFitTheFolderBar) {
+  orv::XmlCursor cursor;
+  ASSERT_TRUE(cursor.LoadFile(ORV_DATA_DIR "/Functions.xml"));
+  const QFontMetrics bold(UiFont(12, true)), plain(UiFont(12, false));
+  for (const char* folder : {"GAME_COMMANDS", "CHANGE_DPI", "CHANGE_PROFILE", "CUSTOM_MACROS"}) {
+    cursor.ResetPosition();
+    ASSERT_TRUE(cursor.FindChildElement(QString::fromLatin1(folder).toStdU16String())) << folder;
+    const QString caption = QString::fromStdU16String(cursor.GetChildAttribute(u"Strings"));
+    EXPECT_FALSE(caption.isEmpty()) << folder;
+    EXPECT_LE(bold.horizontalAdvance(caption), 150 - 6) << folder;
+  }
+  cursor.EnterElement();
+  for (const char* key : {"DELETE", "NEW_MACRO"}) {
+    cursor.ResetChildPosition();
+    ASSERT_TRUE(cursor.FindChildElement(QString::fromLatin1(key).toStdU16String())) << key;
+    const QString caption = QString::fromStdU16String(cursor.GetChildText());
+    EXPECT_LE(plain.horizontalAdvance(caption), 70 - 7) << key << " \"" << caption.toStdString() << "\"";
+  }
+}
+
+// Words painted into the art are measured like the texts of Strings.xml.
+TEST(ArtChecks, GenerationFailsOnADrawnWordTooWide) {
+  Product product;
+  Window w = SmallWindow();
+  w.decorate = [](QPainter&, int) { NoteFault(QStringLiteral("the drawn words \"WIDE\" do not fit their place")); };
+  product.windows = {w};
+  FileSet files;
+  QStringList errors;
+  EXPECT_FALSE(Generate(product, &files, &errors));
+  EXPECT_TRUE(errors.join(QLatin1Char('\n')).contains(QStringLiteral("WIDE")));
+  // and the next generation starts clean
+  product.windows[0].decorate = nullptr;
+  errors.clear();
+  EXPECT_TRUE(Generate(product, &files, &errors)) << errors.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(ArtFiles, DefaultProfileNamesAreTheLabelsOfTheProfileEntries) {

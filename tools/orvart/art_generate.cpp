@@ -305,6 +305,7 @@ QByteArray EncodeImage(const QImage& image, const QString& format) {
 }
 
 bool Generate(const Product& product, FileSet* files, QStringList* errors) {
+  TakeFaults();
   for (const Window& w : product.windows) errors->append(CheckWindow(w));
   errors->append(CheckMenus(product));
   if (!errors->isEmpty()) return false;
@@ -342,9 +343,6 @@ bool Generate(const Product& product, FileSet* files, QStringList* errors) {
     for (const Plain& pl : w.plains) text.keys.emplace_back(pl.key, pl.text);
     strings.push_back(text);
   }
-  for (const Popup& popup : product.popups) {
-    (void)popup;
-  }
   for (const MenuSection& m : product.menus) {
     XmlSection section{m.section, {}, {}};
     for (const Plain& item : m.items) section.keys.emplace_back(item.key, item.text);
@@ -357,6 +355,7 @@ bool Generate(const Product& product, FileSet* files, QStringList* errors) {
     skins.push_back(XmlSection{popup.section, popup.file, {}});
   }
 
+  errors->append(TakeFaults());
   const QString note = QStringLiteral("Made by orvart from the window descriptions in tools/orvart; edit those, not this file.");
   const QByteArray skinsXml = XmlDocument(QStringLiteral("SKINS"), note, skins);
   const QByteArray stringsXml = XmlDocument(QStringLiteral("STRINGS"), note, strings);
@@ -425,7 +424,7 @@ QImage RenderMockup(const Window& w, int layout, bool over) {
         p.setFont(UiFont(12, true));
         p.translate(r.left() + 5, r.top() + r.height() / 2 + cx / 2 + 5);
         p.rotate(-90);
-        p.drawText(QPoint(5, fm.ascent() - 3), caption);
+        p.drawText(QPoint(0, fm.ascent()), caption);
         p.restore();
         break;
       case CaptionLayout::RotatedDown:
@@ -433,7 +432,7 @@ QImage RenderMockup(const Window& w, int layout, bool over) {
         p.setFont(UiFont(12, true));
         p.translate(r.left() + 15, r.top() + r.height() / 2 - cx / 2 + 5);
         p.rotate(90);
-        p.drawText(QPoint(-5, fm.ascent() - 13), caption);
+        p.drawText(QPoint(0, fm.ascent()), caption);
         p.restore();
         break;
       case CaptionLayout::CentreBold:

@@ -622,6 +622,23 @@ void PaintRivet(QPainter& p, QPointF c) {
   p.drawLine(c + QPointF(-1.6, 1.6), c + QPointF(1.6, -1.6));
 }
 
+namespace {
+QStringList& Faults() {
+  static QStringList faults;
+  return faults;
+}
+}  // namespace
+
+void NoteFault(const QString& fault) {
+  if (!Faults().contains(fault)) Faults().append(fault);
+}
+
+QStringList TakeFaults() {
+  QStringList out = Faults();
+  Faults().clear();
+  return out;
+}
+
 QColor CaptionColour(State s) {
   switch (s) {
     case State::Over:

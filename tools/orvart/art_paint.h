@@ -63,4 +63,8 @@ void PaintCaption(QPainter& p, const QRect& r, const QString& text, State s, int
 
 QColor CaptionColour(State s);
 
+// Faults found while painting (a drawn word wider than its place). Generation fails on any.
+void NoteFault(const QString& fault);
+QStringList TakeFaults();
+
 }  // namespace orv::art

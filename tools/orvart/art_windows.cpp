@@ -145,6 +145,8 @@ void PaintSmallCaps(QPainter& p, QRect r, const QString& text, Qt::Alignment ali
   f.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
   p.setFont(f);
   p.setPen(c);
+  if (QFontMetrics(f).horizontalAdvance(text) > r.width())
+    NoteFault(QStringLiteral("the drawn words \"%1\" do not fit their place").arg(text));
   p.drawText(r, align | Qt::AlignVCenter, text);
 }
 
@@ -190,11 +192,12 @@ std::vector<QPointF> PaintMouse(QPainter& p, QRectF box) {
   auto P = [&](qreal fx, qreal fy) { return QPointF(x + fx * w, y + fy * h); };
   QPainterPath body;
   body.moveTo(P(0.50, 0.0));
-  body.cubicTo(P(0.86, 0.0), P(1.0, 0.16), P(0.98, 0.40));
-  body.cubicTo(P(0.96, 0.62), P(0.94, 0.86), P(0.74, 0.97));
-  body.cubicTo(P(0.62, 1.02), P(0.38, 1.02), P(0.26, 0.97));
-  body.cubicTo(P(0.06, 0.86), P(0.04, 0.62), P(0.02, 0.40));
-  body.cubicTo(P(0.0, 0.16), P(0.14, 0.0), P(0.50, 0.0));
+  body.cubicTo(P(0.78, 0.0), P(0.90, 0.06), P(0.92, 0.24));
+  body.cubicTo(P(0.94, 0.40), P(1.0, 0.56), P(0.99, 0.72));
+  body.cubicTo(P(0.98, 0.92), P(0.74, 1.0), P(0.50, 1.0));
+  body.cubicTo(P(0.26, 1.0), P(0.02, 0.92), P(0.01, 0.72));
+  body.cubicTo(P(0.0, 0.56), P(0.06, 0.40), P(0.08, 0.24));
+  body.cubicTo(P(0.10, 0.06), P(0.22, 0.0), P(0.50, 0.0));
   // soft glow under the mouse
   QRadialGradient glow(box.center() + QPointF(0, h * 0.08), h * 0.62);
   glow.setColorAt(0, QColor(255, 204, 0, 30));
@@ -241,6 +244,7 @@ std::vector<QPointF> PaintMouse(QPainter& p, QRectF box) {
   for (int row = 0; row < 4; ++row)
     for (int col = 0; col < 2; ++col) {
       QRectF key(P(0.10 + col * 0.12, 0.445 + row * 0.075), QSizeF(w * 0.10, h * 0.055));
+      if (col == 0) key.translate(w * 0.0, 0);
       QLinearGradient kg(key.topLeft(), key.bottomLeft());
       kg.setColorAt(0, QColor(64, 70, 80));
       kg.setColorAt(1, QColor(22, 24, 29));
@@ -249,7 +253,8 @@ std::vector<QPointF> PaintMouse(QPainter& p, QRectF box) {
       p.drawRoundedRect(key, 2, 2);
     }
   for (int i = 0; i < 5; ++i) {
-    QPointF c = P(i == 0 ? 0.93 : (i == 1 ? 0.94 : (i == 2 ? 0.93 : (i == 3 ? 0.91 : 0.85))), 0.42 + i * 0.10 + (i == 4 ? 0.02 : 0));
+    const qreal fx[5] = {0.90, 0.93, 0.95, 0.95, 0.90};
+    QPointF c = P(fx[i], 0.42 + i * 0.10 + (i == 4 ? 0.02 : 0));
     QRectF key(c.x() - w * 0.05, c.y() - h * 0.025, w * 0.06, h * 0.05);
     p.setPen(QPen(QColor(0, 0, 0, 230), 1));
     p.setBrush(QColor(40, 44, 52));
@@ -263,9 +268,9 @@ std::vector<QPointF> PaintMouse(QPainter& p, QRectF box) {
   // top, the thumb keys on the left flank, the sniper and tilt keys on the right
   std::vector<QPointF> ends;
   const qreal leftY[7] = {0.14, 0.26, 0.47, 0.545, 0.62, 0.695, 0.86};
-  const qreal leftX[7] = {0.24, 0.45, 0.145, 0.145, 0.145, 0.145, 0.20};
+  const qreal leftX[7] = {0.26, 0.45, 0.15, 0.15, 0.15, 0.15, 0.12};
   const qreal rightY[7] = {0.14, 0.26, 0.42, 0.52, 0.62, 0.72, 0.84};
-  const qreal rightX[7] = {0.76, 0.55, 0.93, 0.94, 0.93, 0.91, 0.85};
+  const qreal rightX[7] = {0.74, 0.55, 0.90, 0.93, 0.95, 0.95, 0.90};
   for (int i = 0; i < 7; ++i) ends.push_back(P(leftX[i], leftY[i]));
   for (int i = 0; i < 7; ++i) ends.push_back(P(rightX[i], rightY[i]));
   return ends;
@@ -413,7 +418,7 @@ Window MainWindow() {
     p.setPen(QColor(58, 63, 72));
     p.drawRect(QRect(168, 253, 33, 17));
     // the mouse and its leader lines
-    std::vector<QPointF> ends = PaintMouse(p, QRectF(402, 128, 106, 290));
+    std::vector<QPointF> ends = PaintMouse(p, QRectF(398, 134, 114, 280));
     p.setRenderHint(QPainter::Antialiasing, true);
     for (int i = 0; i < 14; ++i) {
       const bool left = i < 7;
@@ -650,9 +655,9 @@ Window EditGameWindow() {
   w.controls.push_back(Face(QStringLiteral("BUTTON_CANCEL"), QRect(222, 284, 90, 30), QStringLiteral("Cancel")));
   w.controls.push_back(Face(QStringLiteral("BUTTON_APPLY"), QRect(320, 284, 90, 30), QStringLiteral("Apply")));
   w.decorate = [](QPainter& p, int) {
-    PaintSmallCaps(p, QRect(316, 186, 100, 14), QStringLiteral("PROGRAMS"), Qt::AlignHCenter, QColor(96, 100, 110));
-    PaintSmallCaps(p, QRect(316, 200, 100, 14), QStringLiteral("THAT SWITCH"), Qt::AlignHCenter, QColor(96, 100, 110));
-    PaintSmallCaps(p, QRect(316, 214, 100, 14), QStringLiteral("TO THIS PROFILE"), Qt::AlignHCenter, QColor(96, 100, 110));
+    PaintSmallCaps(p, QRect(308, 190, 112, 14), QStringLiteral("GAMES THAT"), Qt::AlignHCenter, QColor(96, 100, 110));
+    PaintSmallCaps(p, QRect(308, 204, 112, 14), QStringLiteral("SWITCH TO"), Qt::AlignHCenter, QColor(96, 100, 110));
+    PaintSmallCaps(p, QRect(308, 218, 112, 14), QStringLiteral("THIS PROFILE"), Qt::AlignHCenter, QColor(96, 100, 110));
     PaintRule(p, 30, 410, 272);
   };
   return w;
@@ -703,7 +708,7 @@ Window MacroWindow() {
                                      QStringLiteral("Repeats the macro the given number of times")),
                                 kFirstLayout));
   w.texts.push_back(Label(QStringLiteral("LOOP"), QPoint(62, 256), QStringLiteral("Repeat"), kFirstLayout));
-  w.controls.push_back(InLayout(Make(QStringLiteral("EDIT_LOOP"), QRect(150, 250, 56, 26), Kind::Field), kFirstLayout));
+  w.controls.push_back(InLayout(Make(QStringLiteral("EDIT_LOOP"), QRect(128, 250, 52, 26), Kind::Field), kFirstLayout));
   w.controls.push_back(InLayout(Make(QStringLiteral("MACRO_AREA"), QRect(272, 106, 348, 272), Kind::Field), kFirstLayout));
   // paste layout: the keys pressed before and after the text, and the text
   w.controls.push_back(InLayout(Make(QStringLiteral("BUTTON_START_KEY"), QRect(32, 252, 22, 22), Kind::Check,
@@ -731,7 +736,7 @@ Window MacroWindow() {
     PaintSmallCaps(p, QRect(272, 88, 348, 14), layout == kFirstLayout ? QStringLiteral("RECORDED KEYS")
                                                                        : QStringLiteral("TEXT TO TYPE"),
                    Qt::AlignLeft);
-    if (layout == kFirstLayout) PaintSmallCaps(p, QRect(212, 250, 40, 26), QStringLiteral("TIMES"), Qt::AlignLeft);
+    if (layout == kFirstLayout) PaintSmallCaps(p, QRect(188, 250, 54, 26), QStringLiteral("TIMES"), Qt::AlignLeft);
     PaintRule(p, 30, 246, 240);
   };
   return w;
@@ -865,8 +870,6 @@ Window ArmoryWindow() {
   w.plains.push_back({QStringLiteral("STRING_NOT_FIND_CHARACTER"), kNotFound});
   w.decorate = [](QPainter& p, int) {
     PaintEmblem(p, QPointF(66, 118), 44);
-    PaintSmallCaps(p, QRect(124, 190, 270, 14), QStringLiteral("THE CHARACTER'S CARD SHOWS ON THE PROFILE"), Qt::AlignLeft,
-                   QColor(96, 100, 110));
     PaintRule(p, 30, 390, 232);
   };
   w.extras.push_back(Extra{QStringLiteral("ARMORY_NO_PICTURE_CHARACTER"), QStringLiteral("armory_no_picture.png"), [] {

@@ -5,7 +5,9 @@
 //   orvart --preview FOLDER writes a few windows at full size for a quick look
 #include <QFile>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 
 #include "art_generate.h"
@@ -59,6 +61,26 @@ int main(int argc, char** argv) {
         previews[name + QStringLiteral(".png")] = EncodeImage(RenderMockup(w, layout), QStringLiteral("PNG"));
         previews[name + QStringLiteral("_over.png")] = EncodeImage(RenderMockup(w, layout, true), QStringLiteral("PNG"));
       }
+    }
+    // the small pictures, enlarged four times without smoothing, on one strip
+    {
+      int width = 8, height = 8;
+      for (const FixedImage& f : product.fixedImages) {
+        QImage img = f.draw();
+        width += img.width() * 4 + 8;
+        height = std::max(height, img.height() * 4 + 16);
+      }
+      QImage strip(width, height, QImage::Format_RGB32);
+      strip.fill(QColor(60, 62, 68));
+      QPainter p(&strip);
+      int x = 8;
+      for (const FixedImage& f : product.fixedImages) {
+        QImage img = f.draw();
+        p.drawImage(QRect(x, 8, img.width() * 4, img.height() * 4), img);
+        x += img.width() * 4 + 8;
+      }
+      p.end();
+      previews[QStringLiteral("small_pictures.png")] = EncodeImage(strip, QStringLiteral("PNG"));
     }
     if (!WriteFiles(previews, target, &error)) {
       PrintErrors({error});
