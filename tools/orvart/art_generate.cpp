@@ -218,6 +218,22 @@ QStringList CheckWindow(const Window& w) {
     if (!fits || t.pos.y() < 0 || t.pos.y() + height > inner.bottom())
       fail(t.key + QStringLiteral(": text \"%1\" does not fit").arg(t.text + t.suffix));
   }
+  if (!w.linkMessageKey.isEmpty()) {
+    const QRect* message = nullptr;
+    for (const Control& c : w.controls)
+      if (c.key == w.linkMessageKey) message = &c.rect;
+    if (!message) {
+      fail(w.linkMessageKey + QStringLiteral(": no such control"));
+    } else {
+      const QFontMetrics fm(UiFont(14, true));
+      const int avg = fm.averageCharWidth(), h = fm.height();
+      const QRect link(message->left() + 35 * avg - 1, message->top() - h / 4, 15 * avg - 1,
+                       fm.leading() + h * 3 / 2);
+      if (!message->adjusted(0, -h / 4, 0, 0).contains(link))
+        fail(QStringLiteral("the reader link (%1, %2, %3 x %4) leaves the message rectangle")
+                 .arg(link.x()).arg(link.y()).arg(link.width()).arg(link.height()));
+    }
+  }
   for (const Message& m : w.messages) {
     int h = WrappedHeight(m.text, m.rect.width(), m.px, false);
     if (h < 0 || h > m.rect.height())
@@ -269,8 +285,10 @@ std::vector<std::pair<QString, QImage>> RenderWindow(const Window& w) {
     }
     std::vector<State> states{State::Normal};
     if (w.hasDisable) states.push_back(State::Disable);
-    states.push_back(State::Down);
-    states.push_back(State::Over);
+    if (!w.normalOnly) {
+      states.push_back(State::Down);
+      states.push_back(State::Over);
+    }
     for (State s : states) {
       QImage image = layer.copy();
       {
@@ -299,7 +317,7 @@ QByteArray EncodeImage(const QImage& image, const QString& format) {
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, format.toLatin1());
   if (format == QLatin1String("JPEG")) writer.setQuality(96);
-  if (format == QLatin1String("PNG")) writer.setQuality(0);  // the smallest file
+  if (format == QLatin1String("PNG")) writer.setQuality(50);  // small files, quickly made
   writer.write(image);
   return bytes;
 }

@@ -113,6 +113,10 @@ struct Window {
   int rim = 8;             // width of the metal frame
   bool hasDisable = false;
   bool dialogHeader = true;
+  bool normalOnly = false;  // the window has no buttons: only its normal picture and mask
+  // The notice of a missing PDF reader lays a link over its message: the link, placed from
+  // the average width of its font, must stay inside the message rectangle (this key).
+  QString linkMessageKey;
   std::vector<ImageSet> imageSets;  // empty: one set named after the section
   std::vector<Control> controls;
   std::vector<Text> texts;

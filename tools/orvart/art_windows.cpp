@@ -536,11 +536,12 @@ Window MessageDialog(const QString& section, const QString& file, QSize size, co
 }
 
 Window WarningOne() {
-  Window w = MessageDialog(QStringLiteral("WARNING_ONE"), QStringLiteral("warning_one"), QSize(440, 210),
+  Window w = MessageDialog(QStringLiteral("WARNING_ONE"), QStringLiteral("warning_one"), QSize(470, 210),
                            QStringLiteral("Notice"), 14);
-  Control text = Make(QStringLiteral("WARNING_ONE_STRING"), QRect(36, 60, 368, 88), Kind::TextBox, QStringLiteral("Message"));
+  Control text = Make(QStringLiteral("WARNING_ONE_STRING"), QRect(36, 60, 398, 88), Kind::TextBox, QStringLiteral("Message"));
   w.controls.push_back(text);
-  w.controls.push_back(Face(QStringLiteral("BUTTON_OK"), QRect(170, 164, 100, 30), QStringLiteral("OK")));
+  w.controls.push_back(Face(QStringLiteral("BUTTON_OK"), QRect(185, 164, 100, 30), QStringLiteral("OK")));
+  w.linkMessageKey = text.key;
   QStringList all = NoticeMessages();
   all << kEnterCharacter << kEnterRealm << kNotFound;
   w.messages = MessagesIn(text.rect, all);
@@ -615,6 +616,7 @@ Window ProgressWindow() {
   w.chamfer = 10;
   w.rim = 6;
   w.dialogHeader = false;
+  w.normalOnly = true;
   w.texts.push_back(Label(QStringLiteral("PROGRESS_TITLE"), QPoint(16, 11), QStringLiteral("Saving to the mouse")));
   Text wait = Label(QStringLiteral("PROGRESS"), QPoint(16, 53), QStringLiteral("Please wait a moment."));
   wait.bold = false;
