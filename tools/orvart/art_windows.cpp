@@ -596,15 +596,15 @@ Window WarningFour() {
   w.controls.push_back(Face(QStringLiteral("BUTTON_YES"), QRect(128, 294, 100, 30), QStringLiteral("Record")));
   w.controls.push_back(Face(QStringLiteral("BUTTON_NO"), QRect(252, 294, 100, 30), QStringLiteral("Cancel")));
   const QString notice = QStringLiteral(
-      "A macro plays back the keys you record, with the pauses between them.\r\n\r\n"
+      "A macro plays back the keys you record, with the pauses between them.\n\n"
       "Macros that play the game for you while you are away may be against the rules of the game. "
       "Use them to save keystrokes, not to replace your own play: you are responsible for how your "
-      "macros are used.\r\n\r\n"
+      "macros are used.\n\n"
       "Press Record to start. Press Cancel if you do not want to record a macro now.");
   w.plains.push_back({QStringLiteral("WARNING_FOUR_LICENSE"), notice});
   // the notice box is an edit control with a small margin
-  w.messages.push_back(Message{QString(notice).replace(QStringLiteral("\r\n"), QStringLiteral(" ")),
-                               box.rect.adjusted(4, 4, -8, -4 - 30), 12});
+  w.messages.push_back(Message{notice,
+                               box.rect.adjusted(4, 4, -8, -4), 12});
   return w;
 }
 
