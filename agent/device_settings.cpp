@@ -185,7 +185,10 @@ void CMyWnd::ReadDeviceState() {
     if (r.ok && r.out.size() == 1) Active().ledPulsation = static_cast<int8_t>(r.out[0]);
   }
   if (CompareProfileSets(*m_currentSet, *m_stagingSet, false) != 0) {
-    if (!confFolder_.empty()) SaveProfileSet(confFolder_, *m_currentSet);
+    if (!confFolder_.empty()) {
+      RegistryStore registry = UserRegistry();
+      SaveProfileSet(confFolder_, *m_currentSet, registry);
+    }
     *m_stagingSet = *m_currentSet;
     SendToWindow(kPanelWindowTitle, UM_PROFILE_CHANGED, static_cast<WParam>(m_currentSet->profileId), 1);
   }

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/device_codes.h"
-#include "platform/device_io.h"
+#include "device/device_codes.h"
+#include "device/device_io.h"
 
 namespace orv {
 

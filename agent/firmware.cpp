@@ -2,10 +2,10 @@
 #include <algorithm>
 
 #include "agent/agent_window.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "link/messages.h"
-#include "platform/atomic_file.h"
 #include "profile/settings_files.h"
-#include "profile/text.h"
 #include "profile/xml_cursor.h"
 
 namespace orv {

@@ -2,9 +2,9 @@
 // the games linked to the profiles; the first profile naming it becomes active, and leaving the
 // game restores the profile that was active before.
 #include "agent/agent_window.h"
-#include "profile/profile_files.h"
+#include "base/text.h"
 #include "platform/desktop/processes.h"
-#include "profile/text.h"
+#include "profile/profile_files.h"
 
 namespace orv {
 

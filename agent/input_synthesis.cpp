@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "agent/agent_window.h"
+#include "base/text.h"
 #include "platform/input/input_injector.h"
 #include "platform/input/scan_codes.h"
-#include "profile/text.h"
 
 namespace orv {
 namespace {

@@ -10,11 +10,12 @@
 #include <memory>
 
 #include "agent/agent_window.h"
+#include "base/log.h"
 #include "agent/system_services.h"
+#include "device/device_io.h"
 #include "link/messages.h"
 #include "link/qt_bus_pump.h"
 #include "platform/desktop/notices.h"
-#include "platform/device_io.h"
 #include "platform/folders.h"
 #include "platform/input/input_injector.h"
 #include "platform/process_rights.h"
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
   // Creation may start timer 100; its first tick comes from the event loop, by when the timers
   // know the window.
   if (!window.Create()) {
-    std::fprintf(stderr, "OrvAgent: the agent window cannot be made\n");
+    ORV_LOG(Agent, Error, "the agent window cannot be made");
     return 1;
   }
   WindowHandle handle = window.handle();

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "agent/agent_window.h"
-#include "agent/onboard_format.h"
+#include "device/onboard_format.h"
 #include "link/messages.h"
 
 namespace orv {

@@ -34,11 +34,11 @@
 #include <vector>
 
 #include "agent/agent_window.h"
+#include "bench/bench_support.h"
 #include "link/messages.h"
 #include "platform/folders.h"
 #include "platform/input/record_injector.h"
 #include "sim/mouse_model.h"
-#include "bench/bench_support.h"
 #include "tests/test_support.h"
 
 namespace orv {

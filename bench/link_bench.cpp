@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "link/window_bus.h"
 #include "platform/input/record_injector.h"
-#include "bench/bench_support.h"
 #include "tests/test_support.h"
 
 namespace orv {

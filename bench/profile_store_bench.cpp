@@ -6,12 +6,12 @@
 //      and checks what it wrote.
 // Figures are medians; the run ends with one "RESULT name value" line per figure and exits
 // non-zero when a parser fails or a file does not hold what it should.
-#include "platform/atomic_file.h"
+#include "base/files.h"
+#include "base/registry_store.h"
+#include "base/text.h"
 #include "platform/folders.h"
-#include "platform/registry.h"
 #include "profile/profile_files.h"
 #include "profile/records.h"
-#include "profile/text.h"
 #include "profile/xml_cursor.h"
 
 #include <pugixml.hpp>

@@ -29,11 +29,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/files.h"
+#include "base/text.h"
 #include "link/bus_frame.h"
 #include "link/messages.h"
-#include "platform/atomic_file.h"
 #include "platform/unix_socket.h"
-#include "profile/text.h"
 
 namespace orv::bus {
 namespace {

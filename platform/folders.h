@@ -1,6 +1,11 @@
 #pragma once
+// Where the programs keep and find their files. The generic path and file helpers are in
+// base/files.h.
 #include <string>
 #include <string_view>
+
+#include "base/files.h"
+#include "base/registry_store.h"
 
 namespace orv {
 
@@ -21,14 +26,7 @@ bool CreateConfFolders();
 // product data (default Config.xml, TrayIcon.xml, skins, Firmware.xml...). Empty if unknown.
 std::string ProgramFolder();
 
-// Copies `from` to `to` unless `to` exists already (a user's file is never overwritten).
-// True when `to` was written.
-bool CopyFileIfMissing(const std::string& from, const std::string& to);
-
-// `folder` and `name` joined by exactly one '/'.
-std::string JoinPath(std::string_view folder, std::string_view name);
-
-// Creates a folder and its missing parents (mode 0700 for new ones). True if it exists afterwards.
-bool MakeFolders(const std::string& path);
+// The registry values of the logged-in user (RegistryFile()).
+RegistryStore UserRegistry();
 
 }  // namespace orv

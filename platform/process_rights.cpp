@@ -1,6 +1,6 @@
 #include "platform/process_rights.h"
 
-#include "platform/atomic_file.h"
+#include "base/files.h"
 #include "platform/folders.h"
 
 #include <cerrno>

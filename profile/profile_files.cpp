@@ -1,10 +1,9 @@
 #include "profile/profile_files.h"
 
-#include "platform/atomic_file.h"
-#include "platform/folders.h"
-#include "platform/registry.h"
+#include "base/files.h"
+#include "base/registry_store.h"
+#include "base/text.h"
 #include "profile/numbers.h"
-#include "profile/text.h"
 #include "profile/xml_cursor.h"
 
 #include <cstddef>
@@ -337,11 +336,6 @@ void LoadProfileSet(const std::string& path, ProfileSet& set) {
     }
   }
   ValidateProfileSet(set);
-}
-
-int SaveProfileSet(const std::string& confFolder, const ProfileSet& set) {
-  RegistryStore registry = RegistryStore::ForUser();
-  return SaveProfileSet(confFolder, set, registry);
 }
 
 int SaveProfileSet(const std::string& confFolder, const ProfileSet& set, RegistryStore& registry) {

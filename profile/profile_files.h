@@ -23,7 +23,6 @@ void LoadProfileSet(const std::string& path, ProfileSet& set);
 // TrayIcon.xml when that file exists. Returns 0, or -1 when the registry cannot be opened
 // (no file is touched then).
 int SaveProfileSet(const std::string& confFolder, const ProfileSet& set, RegistryStore& registry);
-int SaveProfileSet(const std::string& confFolder, const ProfileSet& set);
 
 // Writes the set's active profile to `path` (updated in place if it is a well-formed XML
 // file, else a new export document). False if the file cannot be written.

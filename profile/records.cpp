@@ -1,6 +1,6 @@
 #include "profile/records.h"
 
-#include "profile/text.h"
+#include "base/text.h"
 
 #include <cstring>
 #include <string>

@@ -1,6 +1,6 @@
 #include "profile/settings_files.h"
 
-#include "platform/folders.h"
+#include "base/files.h"
 #include "profile/numbers.h"
 #include "profile/profile_files.h"
 #include "profile/xml_cursor.h"

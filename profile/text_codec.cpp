@@ -1,7 +1,7 @@
 #include "profile/text_codec.h"
 
+#include "base/text.h"
 #include "profile/charsets.h"
-#include "profile/text.h"
 #include "profile/xml_scan.h"
 
 #include <bit>

@@ -1,9 +1,9 @@
 #include "profile/xml_cursor.h"
 
-#include "platform/atomic_file.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "profile/html_entities.h"
 #include "profile/numbers.h"
-#include "profile/text.h"
 #include "profile/xml_scan.h"
 
 #include <algorithm>

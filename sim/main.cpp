@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "device/device_io.h"
 #include "platform/clock.h"
-#include "platform/device_io.h"
 #include "platform/folders.h"
 #include "sim/mouse_model.h"
 #include "sim/sim_server.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "platform/atomic_file.h"
+#include "base/files.h"
 
 namespace orv::sim {
 

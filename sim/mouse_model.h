@@ -25,9 +25,9 @@
 #include <utility>
 #include <vector>
 
+#include "device/device_codes.h"
+#include "device/device_io.h"
 #include "platform/clock.h"
-#include "platform/device_codes.h"
-#include "platform/device_io.h"
 
 namespace orv::sim {
 

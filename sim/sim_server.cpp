@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "platform/device_protocol.h"
+#include "device/device_protocol.h"
 #include "platform/folders.h"
 #include "platform/unix_socket.h"
 

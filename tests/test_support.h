@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "profile/text.h"
+#include "base/text.h"
 
 namespace orv::test {
 

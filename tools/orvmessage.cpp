@@ -12,8 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/text.h"
 #include "link/window_bus.h"
-#include "profile/text.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 //   orvprofile defaults DIR     write the installation defaults Config.xml and TrayIcon.xml into DIR
 //   orvprofile save-defaults    write the validated defaults with SaveProfileSet into the user's Conf folder
 //   orvprofile summary [FILE]   load a Config.xml (default: the user's) and print its ten profiles
-#include "platform/atomic_file.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "platform/folders.h"
 #include "profile/profile_files.h"
 #include "profile/records.h"
-#include "profile/text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -48,7 +48,8 @@ int SaveDefaults() {
     return 1;
   }
   auto set = Defaults();
-  int result = orv::SaveProfileSet(orv::ConfFolder(), *set);
+  orv::RegistryStore registry = orv::UserRegistry();
+  int result = orv::SaveProfileSet(orv::ConfFolder(), *set, registry);
   std::printf("SaveProfileSet(%s) = %d\n", orv::ConfFolder().c_str(), result);
   return result == 0 ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #include "platform/desktop/notices.h"
 
+#include "base/log.h"
+
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/inotify.h>
@@ -39,12 +41,12 @@ DeviceArrivalWatch::DeviceArrivalWatch(std::string folder, std::string name, QOb
     : QObject(parent), folder_(std::move(folder)), name_(std::move(name)) {
   if (name_.empty() || name_ == "." || name_ == ".." || name_.find('/') != std::string::npos ||
       name_.size() > NAME_MAX) {
-    std::fprintf(stderr, "orv: cannot watch for \"%s\": not a file name\n", name_.c_str());
+    ORV_LOG(Desktop, Warning, "cannot watch for \"%s\": not a file name", name_.c_str());
     return;
   }
   inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (inotify_ < 0) {
-    std::fprintf(stderr, "orv: cannot watch %s for %s: %s\n", folder_.c_str(), name_.c_str(), std::strerror(errno));
+    ORV_LOG(Desktop, Warning, "cannot watch %s for %s: %s", folder_.c_str(), name_.c_str(), std::strerror(errno));
     return;
   }
   notifier_ = new QSocketNotifier(inotify_, QSocketNotifier::Read, this);
@@ -65,12 +67,12 @@ bool DeviceArrivalWatch::present() const {
 bool DeviceArrivalWatch::StartWatch() {
   watch_ = -1;
   if (!MakeFolders(folder_)) {
-    std::fprintf(stderr, "orv: cannot make the folder %s to watch for %s\n", folder_.c_str(), name_.c_str());
+    ORV_LOG(Desktop, Warning, "cannot make the folder %s to watch for %s", folder_.c_str(), name_.c_str());
     return false;
   }
   watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), kFolderEvents);
   if (watch_ < 0)
-    std::fprintf(stderr, "orv: cannot watch %s for %s: %s\n", folder_.c_str(), name_.c_str(), std::strerror(errno));
+    ORV_LOG(Desktop, Warning, "cannot watch %s for %s: %s", folder_.c_str(), name_.c_str(), std::strerror(errno));
   return watch_ >= 0;
 }
 
@@ -138,7 +140,7 @@ const QString kActive = QStringLiteral("Active");
 constexpr int kCallTimeoutMs = 2000;
 
 void TellOnce(std::atomic<bool>& told, const QString& text) {
-  if (!told.exchange(true)) std::fprintf(stderr, "orv: %s\n", text.toLocal8Bit().constData());
+  if (!told.exchange(true)) ORV_LOG(Desktop, Warning, "%s", text.toLocal8Bit().constData());
 }
 
 QString SessionPathFrom(const QDBusMessage& reply) {
@@ -294,7 +296,7 @@ TerminationNotice::TerminationNotice(QObject* parent) : QObject(parent) {
     if (slot.readEnd < 0) {
       int fds[2];
       if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
-        std::fprintf(stderr, "orv: cannot listen for the end signals: %s\n", std::strerror(errno));
+        ORV_LOG(Desktop, Warning, "cannot listen for the end signals: %s", std::strerror(errno));
         return;
       }
       slot.readEnd = fds[0];
@@ -305,7 +307,7 @@ TerminationNotice::TerminationNotice(QObject* parent) : QObject(parent) {
     slot_ = i;
   }
   if (slot_ < 0) {
-    std::fprintf(stderr, "orv: too many listeners for the end signals\n");
+    ORV_LOG(Desktop, Warning, "too many listeners for the end signals");
     return;
   }
   if (g_taken++ == 0) {

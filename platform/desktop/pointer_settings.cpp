@@ -1,5 +1,7 @@
 #include "platform/desktop/pointer_settings.h"
 
+#include "base/log.h"
+
 #include <X11/Xlib.h>
 
 #include <atomic>
@@ -11,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/desktop/x11_connection.h"
-#include "platform/registry.h"
+#include "platform/folders.h"
+#include "platform/x11/x11_connection.h"
 
 namespace orv {
 namespace {
@@ -31,14 +33,14 @@ std::mutex g_recordMutex;
 
 bool Record(std::string_view name, uint64_t value) {
   std::lock_guard<std::mutex> hold(g_recordMutex);
-  RegistryStore store = RegistryStore::ForUser();
+  RegistryStore store = UserRegistry();
   if (!store.Open()) return false;
   store.SetValue(kSection, name, std::to_string(value));
   return store.Commit();
 }
 
 std::optional<uint64_t> Recorded(std::string_view name) {
-  RegistryStore store = RegistryStore::ForUser();
+  RegistryStore store = UserRegistry();
   if (!store.Open()) return std::nullopt;
   std::optional<std::string> text = store.GetValue(kSection, name);
   if (!text || text->empty()) return std::nullopt;
@@ -56,12 +58,12 @@ void ApplyAcceleration(int speed) {
     Display* display = lease.Get();
     if (!display) {
       if (!told.exchange(true))
-        std::fprintf(stderr, "orv: no X display (%s): pointer settings are recorded only\n", lease.Why().c_str());
+        ORV_LOG(Desktop, Warning, "no X display (%s): pointer settings are recorded only", lease.Why().c_str());
       return;
     }
     XChangePointerControl(display, True, True, a.numerator, a.denominator, a.threshold);
     XSync(display, False);
-    if (lease.TakeError()) std::fprintf(stderr, "orv: the X server refused pointer speed %d\n", speed);
+    if (lease.TakeError()) ORV_LOG(Desktop, Warning, "the X server refused pointer speed %d", speed);
     if (!lease.Lost()) return;
     lease.Reconnect();
   }

@@ -1,6 +1,6 @@
 #pragma once
 // The system pointer settings a profile carries: double-click time, pointer speed and wheel
-// lines. Every value set is recorded in the user's settings store (RegistryStore::ForUser(),
+// lines. Every value set is recorded in the user's settings store (UserRegistry(),
 // section "Orvandel\Pointer", values "DoubleClickTime", "MouseSpeed" and "WheelScrollLines" as
 // decimal strings, written on each change), and the getters read the record back. Where an X
 // display answers, the speed is also put into force as the X pointer acceleration; the X server

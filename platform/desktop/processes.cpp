@@ -1,5 +1,7 @@
 #include "platform/desktop/processes.h"
 
+#include "base/log.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -16,7 +18,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "platform/desktop/x11_connection.h"
+#include "platform/x11/x11_connection.h"
 
 namespace orv {
 namespace {
@@ -103,7 +105,7 @@ pid_t ForegroundProcessId() {
     Display* display = lease.Get();
     if (!display) {
       if (!told.exchange(true))
-        std::fprintf(stderr, "orv: no X display (%s): the foreground program cannot be seen\n", lease.Why().c_str());
+        ORV_LOG(Desktop, Warning, "no X display (%s): the foreground program cannot be seen", lease.Why().c_str());
       return 0;
     }
     pid_t pid = QueryForeground(display);

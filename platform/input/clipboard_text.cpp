@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "profile/text.h"
+#include "base/text.h"
 
 namespace orv {
 namespace {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/log.h"
 #include "platform/input/input_injector.h"
 #include "platform/input/record_injector.h"
 #include "platform/input/uinput_injector.h"
@@ -15,7 +16,7 @@ namespace {
 
 constexpr const char* kDefaultUinputPath = "/dev/uinput";
 
-void Say(const std::string& line) { std::fprintf(stderr, "input: %s\n", line.c_str()); }
+void Say(const std::string& line) { ORV_LOG(Input, Warning, "%s", line.c_str()); }
 
 // The recording backend at `path`; `why` (when not empty) is the reason it stands in for another
 // backend, said in one line together with a failure to open the file.

@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/atomic_file.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "platform/folders.h"
 #include "platform/input/clipboard_text.h"
-#include "profile/text.h"
 
 namespace orv {
 namespace {

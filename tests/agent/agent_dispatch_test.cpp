@@ -9,9 +9,9 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "base/text.h"
 #include "platform/input/input_codes.h"
 #include "platform/input/scan_codes.h"
-#include "profile/text.h"
 #include "tests/agent/agent_fixture.h"
 
 namespace orv::test {

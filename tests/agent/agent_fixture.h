@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "agent/agent_window.h"
+#include "base/text.h"
 #include "link/messages.h"
 #include "platform/folders.h"
 #include "platform/input/record_injector.h"
 #include "profile/profile_files.h"
-#include "profile/text.h"
 #include "tests/test_support.h"
 
 namespace orv::test {
@@ -253,7 +253,8 @@ class AgentTest : public ::testing::Test {
     ValidateProfileSet(*set);
     shape(*set);
     ASSERT_TRUE(CreateConfFolders());
-    ASSERT_EQ(SaveProfileSet(ConfFolder(), *set), 0);
+    RegistryStore registry = UserRegistry();
+    ASSERT_EQ(SaveProfileSet(ConfFolder(), *set, registry), 0);
   }
   LResult Message(uint32_t code, WParam w = 0, LParam l = 0) { return agent->HandleMessage(code, w, l); }
   // Standard report of the pressed standard buttons, or an extra report.

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "agent/onboard_format.h"
+#include "device/onboard_format.h"
 #include "profile/settings_files.h"
 #include "tests/agent/agent_fixture.h"
 

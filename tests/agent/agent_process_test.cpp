@@ -12,14 +12,14 @@
 #include <memory>
 #include <thread>
 
-#include "agent/onboard_format.h"
+#include "base/text.h"
+#include "device/onboard_format.h"
 #include "link/agent_link.h"
 #include "link/messages.h"
 #include "link/window_bus.h"
 #include "platform/folders.h"
 #include "platform/input/record_injector.h"
 #include "profile/profile_files.h"
-#include "profile/text.h"
 #include "profile/settings_files.h"
 #include "tests/sim/sim_process.h"
 #include "tests/test_support.h"
@@ -140,7 +140,8 @@ class AgentProcessTest : public ::testing::Test {
     ValidateProfileSet(*set);
     shape(*set);
     ASSERT_TRUE(CreateConfFolders());
-    ASSERT_EQ(SaveProfileSet(ConfFolder(), *set), 0);
+    RegistryStore registry = UserRegistry();
+    ASSERT_EQ(SaveProfileSet(ConfFolder(), *set, registry), 0);
   }
   int ActiveProfileInFile() {
     auto set = std::make_unique<ProfileSet>();

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "link/agent_link.h"
 #include "link/messages.h"
 #include "link/pipe_channel.h"
 #include "link/window_bus.h"
-#include "profile/text.h"
 #include "tests/link/peer_protocol.h"
 
 namespace orv::test {

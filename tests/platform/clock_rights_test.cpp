@@ -7,7 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/process_rights.h"
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "profile/xml_cursor.h"
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

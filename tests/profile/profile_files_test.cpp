@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/registry.h"
-#include "profile/text.h"
+#include "base/registry_store.h"
+#include "base/text.h"
 #include "profile/xml_cursor.h"
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "profile/text.h"
+#include "base/text.h"
 
 namespace orv {
 namespace {

@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/registry.h"
+#include "base/registry_store.h"
 #include "profile/profile_files.h"
 #include "profile/records.h"
 #include "profile/xml_cursor.h"
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

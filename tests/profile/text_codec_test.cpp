@@ -4,7 +4,7 @@
 
 #include "profile/text_codec.h"
 #include "profile/xml_cursor.h"
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <random>
 
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <regex>
 
-#include "platform/atomic_file.h"
-#include "test_support.h"
+#include "base/files.h"
+#include "tests/test_support.h"
 
 namespace orv::sim {
 namespace {

@@ -4,10 +4,10 @@
 #include <regex>
 #include <sstream>
 
-#include "platform/device_io.h"
+#include "device/device_io.h"
 #include "sim/mouse_model.h"
-#include "sim_process.h"
-#include "test_support.h"
+#include "tests/sim/sim_process.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

@@ -11,9 +11,9 @@
 #include <map>
 #include <optional>
 
-#include "desktop_test_support.h"
-#include "test_support.h"
-#include "x11_server.h"
+#include "tests/platform/desktop/desktop_test_support.h"
+#include "tests/test_support.h"
+#include "tests/x11_server.h"
 
 // Xlib's macros (None, Status, Bool, ...) would break the headers above: Xlib comes last.
 #include <X11/Xatom.h>

@@ -14,9 +14,9 @@
 #include <QThread>
 #include <atomic>
 
-#include "desktop_test_support.h"
 #include "platform/desktop/notices.h"
-#include "test_support.h"
+#include "tests/platform/desktop/desktop_test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "desktop_test_support.h"
-#include "test_support.h"
+#include "tests/platform/desktop/desktop_test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

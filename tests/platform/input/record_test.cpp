@@ -12,7 +12,7 @@
 #include "platform/input/clipboard_text.h"
 #include "platform/input/input_codes.h"
 #include "platform/input/record_injector.h"
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

@@ -9,7 +9,7 @@
 #include "platform/input/input_codes.h"
 #include "platform/input/key_usage.h"
 #include "platform/input/uinput_injector.h"
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

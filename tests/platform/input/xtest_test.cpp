@@ -12,8 +12,8 @@
 #include "platform/input/qt_clipboard.h"
 #include "platform/input/xkb_layouts.h"
 #include "platform/input/xtest_injector.h"
-#include "test_support.h"
-#include "x11_server.h"
+#include "tests/test_support.h"
+#include "tests/x11_server.h"
 
 // Xlib last: its macros (None, Bool, Status ...) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -84,7 +84,7 @@ TEST(InputClipboard, WithoutAGuiApplicationTheClipboardIsRefused) {
 TEST(InputClipboard, TheQtClipboardGetsTheFormAsked) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   int argc = 1;
-  char name[] = "orv_input_tests";
+  char name[] = "orv_platform_input_tests";
   char* argv[] = {name, nullptr};
   QGuiApplication app(argc, argv);
   const std::u16string text = test::U(std::string(300, 'a') + "e\xCC\x81");

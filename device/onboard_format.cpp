@@ -1,4 +1,4 @@
-#include "agent/onboard_format.h"
+#include "device/onboard_format.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,9 +6,9 @@
 #include <string_view>
 #include <utility>
 
+#include "base/text.h"
 #include "platform/input/key_usage.h"
 #include "profile/function_catalog.h"
-#include "profile/text.h"
 
 namespace orv {
 namespace {

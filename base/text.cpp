@@ -1,4 +1,4 @@
-#include "profile/text.h"
+#include "base/text.h"
 
 #include <cstring>
 

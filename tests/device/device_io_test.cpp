@@ -1,4 +1,4 @@
-#include "platform/device_io.h"
+#include "device/device_io.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "platform/device_protocol.h"
+#include "device/device_protocol.h"
 #include "sim/mouse_model.h"
-#include "sim_process.h"
-#include "test_support.h"
+#include "tests/sim/sim_process.h"
+#include "tests/test_support.h"
 
 namespace orv {
 namespace {

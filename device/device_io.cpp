@@ -1,4 +1,4 @@
-#include "platform/device_io.h"
+#include "device/device_io.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/device_protocol.h"
-#include "platform/unix_socket.h"
+#include "device/device_protocol.h"
 #include "platform/folders.h"
 #include "platform/process_rights.h"
+#include "platform/unix_socket.h"
 
 namespace orv {
 

@@ -1,7 +1,6 @@
-#include "platform/registry.h"
+#include "base/registry_store.h"
 
-#include "platform/atomic_file.h"
-#include "platform/folders.h"
+#include "base/files.h"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -39,7 +38,6 @@ bool SameName(std::string_view a, std::string_view b) {
 
 RegistryStore::RegistryStore(std::string path) : path_(std::move(path)) {}
 
-RegistryStore RegistryStore::ForUser() { return RegistryStore(RegistryFile()); }
 
 bool RegistryStore::Open() {
   lines_.clear();

@@ -1,4 +1,6 @@
-#include "platform/desktop/x11_connection.h"
+#include "platform/x11/x11_connection.h"
+
+#include "base/log.h"
 
 #include <X11/Xlib.h>
 
@@ -44,7 +46,7 @@ void InstallHandlers() {
 
 void Close(Connection& c) {
   if (c.display) {
-    if (c.lost) std::fprintf(stderr, "orv: connection to X display %s lost\n", c.name.c_str());
+    if (c.lost) ORV_LOG(Desktop, Warning, "connection to X display %s lost", c.name.c_str());
     CloseWatchedDisplay(c.display);  // still ours while it closes, so errors on the way are taken
   }
   g_ours.store(nullptr);

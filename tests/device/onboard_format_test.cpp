@@ -1,4 +1,4 @@
-#include "agent/onboard_format.h"
+#include "device/onboard_format.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/input/key_usage.h"
 #include "profile/function_catalog.h"
-#include "profile/text.h"
 
 namespace orv {
 namespace {

@@ -12,8 +12,6 @@ namespace orv {
 class RegistryStore {
  public:
   explicit RegistryStore(std::string path);
-  // The store of the logged-in user (RegistryFile()).
-  static RegistryStore ForUser();
 
   const std::string& Path() const { return path_; }
 
