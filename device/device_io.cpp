@@ -254,6 +254,9 @@ void DeviceHandle::ReaderLoop() {
   }
   std::lock_guard<std::mutex> lock(mutex_);
   MarkDeadLocked();
+  // The owner's event thread wakes and finds the device gone (a handle closing by itself has
+  // detached its semaphore first).
+  if (semaphore_) semaphore_->Release(1);
 }
 
 }  // namespace orv

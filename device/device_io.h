@@ -76,7 +76,8 @@ class EventSemaphore {
 // The opened control device. A reader thread takes the device's answers and its "event
 // pending" notices; each notice becomes one Release of the attached semaphore. When the device
 // end goes away (the simulator ends or removes the device) every waiting and later request
-// fails with ERROR_DEVICE_NOT_CONNECTED and Alive() turns false. Requests may come from several
+// fails with ERROR_DEVICE_NOT_CONNECTED, Alive() turns false and the semaphore is released once
+// more, so that its waiter finds out. Requests may come from several
 // threads at once; the handle must not be destroyed while one of them is still inside Ioctl.
 // A notice that finds the semaphore at its maximum is lost, as a driver's release would be.
 class DeviceHandle : public DeviceIo {
