@@ -1,18 +1,26 @@
-// Game detection: once a second the process that owns the foreground window is compared with
-// the games linked to the profiles; the first profile naming it becomes active, and leaving the
-// game restores the profile that was active before.
-#include "agent/agent_window.h"
+#include "agent/game_watcher.h"
+
+#include "agent/agent_conf.h"
+#include "agent/agent_services.h"
+#include "agent/device_settings.h"
+#include "agent/profile_sets.h"
 #include "base/text.h"
 #include "platform/desktop/processes.h"
-#include "profile/profile_files.h"
 
 namespace orv {
 
-void CMyWnd::DetectGame() {
-  pid_t foreground = services_.desktop->ForegroundProcessId();
+GameWatcher::GameWatcher(AgentDesktop& desktop, const ProfileSets& sets, DeviceSettings& settings,
+                         const AgentConf& conf)
+    : desktop_(desktop), sets_(sets), settings_(settings), conf_(conf) {}
+
+void GameWatcher::LoadState() { conf_.ReadAutoSwitchState(savedProfileIndex_, autoSwitched_); }
+
+void GameWatcher::DetectGame() {
+  pid_t foreground = desktop_.ForegroundProcessId();
   std::vector<ProcessEntry> processes;
-  if (!services_.desktop->TakeProcessSnapshot(processes)) return;
+  if (!desktop_.TakeProcessSnapshot(processes)) return;
   foregroundName_ = u"unknown";
+  const ProfileSet& current = sets_.current();
   int found = -1;
   for (const ProcessEntry& p : processes) {
     if (p.pid != foreground) continue;
@@ -20,7 +28,7 @@ void CMyWnd::DetectGame() {
     if (EqualsIgnoringCase(p.exeName, u"OSD.exe")) return;
     foregroundName_ = p.exeName;
     for (int profile = 0; profile < kProfileCount && found < 0; ++profile) {
-      for (const auto& game : m_currentSet->profiles[profile].gameNames) {
+      for (const auto& game : current.profiles[profile].gameNames) {
         std::u16string_view name = FieldText(game);
         if (!name.empty() && EqualsIgnoringCase(name, foregroundName_)) {
           found = profile;
@@ -29,16 +37,16 @@ void CMyWnd::DetectGame() {
       }
     }
   }
-  if (found >= 0 && found != m_currentSet->profileId) {
-    if (m_autoSwitched == 0) m_savedProfileIndex = m_currentSet->profileId;
-    m_autoSwitched = 1;
-    SwitchProfile(found);
-    if (!confFolder_.empty()) WriteAutoSwitchState(confFolder_, m_savedProfileIndex, m_autoSwitched);
-  } else if (found < 0 && m_autoSwitched == 1) {
+  if (found >= 0 && found != current.profileId) {
+    if (autoSwitched_ == 0) savedProfileIndex_ = current.profileId;
+    autoSwitched_ = 1;
+    settings_.SwitchProfile(found);
+    conf_.WriteAutoSwitchState(savedProfileIndex_, autoSwitched_);
+  } else if (found < 0 && autoSwitched_ == 1) {
     // A saved index read from a hand-edited file may be anything; only a real profile is restored.
-    SwitchProfile(ProfileIndexOrFirst(m_savedProfileIndex));
-    m_autoSwitched = 0;
-    if (!confFolder_.empty()) WriteAutoSwitchState(confFolder_, m_savedProfileIndex, m_autoSwitched);
+    settings_.SwitchProfile(ProfileIndexOrFirst(savedProfileIndex_));
+    autoSwitched_ = 0;
+    conf_.WriteAutoSwitchState(savedProfileIndex_, autoSwitched_);
   }
 }
 

@@ -561,7 +561,7 @@ TEST_F(DispatchTest, ProfileCodesSelectOrStepTheActiveProfile) {
       {32, 4, 0}, {35, 0, 3}, {41, 0, 9}, {42, 3, 4}, {42, 9, 9}, {43, 3, 2}, {43, 0, 0},
   };
   for (const Case& c : cases) {
-    ASSERT_EQ(agent->SelectProfile(c.from), 1);
+    ASSERT_EQ(agent->settings().SelectProfile(c.from), 1);
     Assign(5, c.code);
     panel.Clear();
     TakeRequests();
@@ -585,7 +585,7 @@ TEST_F(DispatchTest, ProfileCodesSelectOrStepTheActiveProfile) {
 
 TEST_F(DispatchTest, WithTheDeviceClosedOnlyProfileStepsStillChangeTheProfile) {
   StartAgent();
-  ASSERT_EQ(agent->SelectProfile(4), 1);
+  ASSERT_EQ(agent->settings().SelectProfile(4), 1);
   device->alive = false;
   Forget();
   struct Case {
@@ -608,7 +608,7 @@ TEST_F(DispatchTest, WithTheDeviceClosedOnlyProfileStepsStillChangeTheProfile) {
 TEST_F(DispatchTest, CodesWithoutAnActionDoNothing) {
   StandInWindow panel(kPanelWindowTitle);
   StartAgent();
-  ASSERT_EQ(agent->SelectProfile(9), 1);
+  ASSERT_EQ(agent->settings().SelectProfile(9), 1);
   panel.Clear();
   Forget();
   for (int code : {7, 8, 10, 13, 15, 24, 31, 44, 79, 83, 100, 999, 1050, 1200, 0, -5, 99999, INT_MIN, INT_MAX}) {
@@ -743,7 +743,7 @@ TEST_F(DispatchTest, AReleaseUndoesWhatItsPressDidWhateverChangedMeanwhile) {
     for (const Change& c : changes) {
       desktop.Front(u"xterm");
       Tick();
-      ASSERT_EQ(agent->SelectProfile(0), 1);
+      ASSERT_EQ(agent->settings().SelectProfile(0), 1);
       agent->currentSet().profiles[0].buttons[5].code = h.code;
       Taken();
       Extra(0x1);
@@ -1005,7 +1005,7 @@ TEST_F(DispatchTest, TheGameInFrontSelectsItsProfileAndLeavingItRestores) {
   int n = 0;
   for (const Step& s : steps) {
     if (s.select >= 0) {
-      ASSERT_EQ(agent->SelectProfile(s.select), 1);
+      ASSERT_EQ(agent->settings().SelectProfile(s.select), 1);
     }
     if (s.front == kMissing) {
       desktop.Front(u"ghost.exe", 5000);
