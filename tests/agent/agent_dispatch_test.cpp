@@ -8,6 +8,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string_view>
+#include <thread>
 
 #include "base/text.h"
 #include "platform/input/input_codes.h"
@@ -1115,6 +1116,58 @@ TEST_F(DispatchTest, ASavedIndexFromAHandEditedFileRestoresOnlyARealProfile) {
     Tick();
     EXPECT_EQ(agent->currentSet().profileId, c.restored) << "saved " << c.saved;
     EXPECT_EQ(agent->autoSwitched(), 0) << "saved " << c.saved;
+  }
+}
+
+// The device gone, or the mouse pulled out, while buttons hold keys and a mouse button down and a
+// single-key macro holds its key: everything goes up at once, as at the end of the agent, the
+// mouse's late releases change nothing, and the next press is performed again.
+TEST_F(DispatchTest, LosingTheDeviceReleasesWhatItsButtonsAndMacrosHoldDown) {
+  struct Case {
+    const char* what;
+    std::function<void()> lose;
+  } cases[] = {
+      {"device gone",
+       [this] {
+         // Its end closes: the event thread finds out at its next wake-up and tells the window.
+         std::lock_guard<std::mutex> lock(device->mutex);
+         device->alive = false;
+         device->semaphore->Release(1);
+       }},
+      {"mouse pulled out", [this] { Message(UM_DEVICE_EVENT, kEventDisconnect, 0); }},
+  };
+  for (const Case& c : cases) {
+    device->alive = true;
+    StartAgent();
+    Macro& m = SetMacro(3, {Event('Q', 0, 0)});
+    (void)m;
+    Assign(5, 1003);  // id 1024: the single-key macro, Q held
+    Assign(6, 102);   // id 1032: W held
+    Assign(1, 1);     // id 1: the left button held
+    Standard(0x2);
+    Extra(0x1 | 0x100);
+    ASSERT_EQ(Taken(), (Inputs{Mouse(MOUSEEVENTF_LEFTDOWN), Key('Q', kExtDown), KeyScan('W', 0x11, kDown)})) << c.what;
+    ASSERT_EQ(agent->heldKeys(), std::vector<int>{'Q'}) << c.what;
+    c.lose();
+    Inputs released;
+    for (int i = 0; i < 2000 && released.size() < 3; ++i) {
+      bus::DispatchPending();
+      Inputs more = Taken();
+      released.insert(released.end(), more.begin(), more.end());
+      if (released.size() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(released, (Inputs{Mouse(MOUSEEVENTF_LEFTUP), KeyScan('W', 0x11, kUp), Key('Q', kExtUp)})) << c.what;
+    EXPECT_TRUE(agent->heldKeys().empty()) << c.what;
+    // The mouse's own releases, should they still come, find nothing held.
+    Standard(0);
+    Extra(0);
+    EXPECT_EQ(Taken(), Inputs{}) << c.what;
+    // A press after it is performed again.
+    device->alive = true;
+    Extra(0x100);
+    EXPECT_EQ(Taken(), (Inputs{KeyScan('W', 0x11, kDown)})) << c.what;
+    Extra(0);
+    EXPECT_EQ(Taken(), (Inputs{KeyScan('W', 0x11, kUp)})) << c.what;
   }
 }
 
