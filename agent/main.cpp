@@ -52,6 +52,9 @@ int main(int argc, char** argv) {
   bool elevated = ThisProcessElevation() == kElevationFull;
 
   std::unique_ptr<QCoreApplication> app = MakeApplication(argc, argv);
+  // SIGTERM and SIGINT are taken from here on, before the start-up, which may wait seconds on
+  // the device: one that comes meanwhile ends the agent in order once its window exists.
+  TerminationNotice termination;
   QtBusPump pump;
   std::unique_ptr<InputInjector> input =
       CreateInjector(InjectorChoiceFromEnvironment(), JoinPath(ConfFolder(), "InputRecord.txt"));
@@ -97,7 +100,6 @@ int main(int argc, char** argv) {
     QObject::connect(session.get(), &SessionNotices::consoleDisconnect,
                      [handle] { bus::Post(handle, WM_WTSSESSION_CHANGE, 2, 0); });
   }
-  TerminationNotice termination;
   QObject::connect(&termination, &TerminationNotice::endRequested,
                    [handle] { bus::Post(handle, WM_QUERYENDSESSION, 0, 0); });
   return app->exec();
