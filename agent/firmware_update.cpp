@@ -7,6 +7,7 @@
 #include "agent/peer_windows.h"
 #include "base/byte_order.h"
 #include "base/files.h"
+#include "base/log.h"
 #include "base/text.h"
 #include "link/messages.h"
 #include "platform/clock.h"
@@ -116,6 +117,7 @@ int FirmwareUpdate::UpdateFirmware(const std::u16string* path) {
   } else {
     result = -1;  // nothing was written: not a success
   }
+  if (result != 0) ORV_LOG(Agent, Warning, "the firmware update failed: the loader did not take the image");
   before = driver_.connectCount();
   driver_.Request(IOCTL_FW_FINISH);
   WaitForConnect(before);  // and back as the mouse with its new firmware

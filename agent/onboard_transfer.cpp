@@ -6,6 +6,7 @@
 #include "agent/peer_windows.h"
 #include "agent/profile_sets.h"
 #include "base/byte_order.h"
+#include "base/log.h"
 #include "device/onboard_format.h"
 #include "link/messages.h"
 #include "platform/clock.h"
@@ -74,6 +75,8 @@ void OnboardTransfer::WriteOnboardProfile(bool neutral) {
       failed = failed || !second;
     }
   }
+  if (failed)
+    ORV_LOG(Agent, Warning, image.complete ? "the on-board write failed" : "the profile does not fit the on-board memory: not written");
   peers_.PostToWindow(kProgressWindowTitle, UM_PROGRESS, 100, failed ? 1 : 0);
 }
 
