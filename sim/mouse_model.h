@@ -144,6 +144,10 @@ class MouseModel {
   // or error 0.
   bool ArmFailure(uint32_t code, uint32_t error = device_error::ERROR_GEN_FAILURE);
 
+  // Queues a word as the driver would, whatever the mouse did (a test's own reports and
+  // notices). False when nobody is registered or the queue is full.
+  bool QueueEventWord(uint32_t word);
+
   // The client's handle was closed: registration ends, the queue is emptied and every
   // standard button passes through again.
   void ClientClosed();

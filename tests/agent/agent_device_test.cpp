@@ -309,6 +309,7 @@ TEST_F(AgentTest, AnUnreadableMouseStepsFromTheLastStepOrFromTheEnds) {
   EXPECT_EQ(Sent(*device).back().second, std::vector<uint8_t>{5});
   agent.reset();
   device->alwaysFail.clear();
+  ASSERT_TRUE(device->Mouse(IOCTL_SET_DPI_STEP, {3}));
   StartAgent();  // reads step 3 from the mouse
   device->alwaysFail.insert(IOCTL_GET_DPI_STEP);
   EXPECT_EQ(agent->settings().DpiUp(), 1);  // nothing known yet: towards 1 from 2
@@ -385,6 +386,7 @@ TEST_F(AgentTest, SelectingProfilesPersistsAppliesPushesAndTellsThePanel) {
   WriteConfig([](ProfileSet& s) {
     s.profiles[3].ledColor = 0x123456;
     s.profiles[3].doubleClickSpeed = 700;
+    for (Profile& p : s.profiles) p.dpiStep = 3;  // the step the mouse is told, and reads back
   });
   StartAgent();
   panel.Clear();

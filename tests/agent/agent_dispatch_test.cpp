@@ -1132,7 +1132,7 @@ TEST_F(DispatchTest, LosingTheDeviceReleasesWhatItsButtonsAndMacrosHoldDown) {
          // Its end closes: the event thread finds out at its next wake-up and tells the window.
          std::lock_guard<std::mutex> lock(device->mutex);
          device->alive = false;
-         device->semaphore->Release(1);
+         device->semaphore.load()->Release(1);
        }},
       {"mouse pulled out", [this] { Message(UM_DEVICE_EVENT, kEventDisconnect, 0); }},
   };

@@ -45,7 +45,7 @@ TEST_F(AgentFilesTest, AFullSaveThatFailsKeepsTheStagingSetAsTheFileIsAndTellsTh
   auto onDisk = std::make_unique<ProfileSet>();
   EXPECT_EQ(LoadProfileSet(ConfigPath(), *onDisk), ProfileSetLoad::Loaded);
   EXPECT_EQ(onDisk->profileId, 4);
-  EXPECT_EQ(onDisk->profiles[4].dpiStep, 3);
+  EXPECT_EQ(onDisk->profiles[4].dpiStep, 2);  // the step the mouse was last told
   bool told = false;
   for (const auto& m : panel.Messages()) told = told || (m.code == UM_PROFILE_CHANGED && m.w == 4 && m.l == 1);
   EXPECT_TRUE(told);

@@ -23,15 +23,10 @@ class FirmwareTest : public AgentTest {
  protected:
   void SetUp() override {
     AgentTest::SetUp();
-    // S = 0x1000, W = 5, D = 10; firmware word 0x0203.
-    device->answers[IOCTL_GET_DEVICE_INFO] = {0, 0, 0, 16, 0x02, 0x03, 0, 0, 0x10, 0x00, 0x00, 5, 0x00, 10, 0, 0};
+    // S = 0x1000, W = 5, D = 10 (the model's loader); firmware word 0x0203.
+    device->model.SetFirmwareWord(0x0203);
     // Each pause gives the event thread a moment to count the connects the device reports.
     clock.onSleep = [](uint32_t) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
-  }
-  // The mouse leaves for its loader and comes back, and comes back again after the finish.
-  void LoaderReturns() {
-    device->reactions[IOCTL_SET_DEVICE_MODE] = {kEventDisconnect, kEventConnect};
-    device->reactions[IOCTL_FW_FINISH] = {kEventDisconnect, kEventConnect};
   }
   // A program folder of its own with a Firmware.xml naming `file` of `size` bytes.
   void OwnFirmware(size_t size, const std::string& version = "0x0205") {
@@ -51,7 +46,6 @@ class FirmwareTest : public AgentTest {
 };
 
 TEST_F(FirmwareTest, AnUpdateSendsTheImageInBlocksWithTheLoadersPauses) {
-  LoaderReturns();
   StartAgent();
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
   std::vector<DeviceRequest> sent = device->Take();
@@ -74,11 +68,13 @@ TEST_F(FirmwareTest, AnUpdateSendsTheImageInBlocksWithTheLoadersPauses) {
   }
   // W = 5 and D = 10: 1010 ms after the start, 210 ms after each block; 2000 ms after the loader came.
   EXPECT_TRUE(HasRun(clock.Pauses(), {2000, 1010, 210, 210, 210, 210})) << ::testing::PrintToString(clock.Pauses());
-  EXPECT_EQ(ReadFirmwareVersion(ConfFolder()), 105);  // what the mouse now reports
+  EXPECT_EQ(ReadFirmwareVersion(ConfFolder()), 204);  // what the mouse now reports: the image's 2.04
 }
 
 TEST_F(FirmwareTest, ALoaderThatNeverComesBackEndsEachWaitAfterThirtySeconds) {
   StartAgent();
+  // The mouse leaves and comes back, but the driver never reports it.
+  device->alwaysFail.insert(IOCTL_GET_EVENT);
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
   Pauses pauses = clock.Pauses();
   EXPECT_TRUE(HasRun(pauses, Pauses(30, 1000)));
@@ -87,7 +83,6 @@ TEST_F(FirmwareTest, ALoaderThatNeverComesBackEndsEachWaitAfterThirtySeconds) {
 }
 
 TEST_F(FirmwareTest, ABlockIsTriedTwiceAndTheLoaderIsToldToFinishEitherWay) {
-  LoaderReturns();
   StartAgent();
   device->failures[IOCTL_FW_WRITE_BLOCK] = 1;  // the first block fails once, then goes
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
@@ -128,7 +123,6 @@ TEST_F(FirmwareTest, WhatIsRefusedBeforeAnythingIsSent) {
   }
   // One byte less fits: the update goes ahead.
   OwnFirmware(0x10000 - 0x1000 - 1);
-  LoaderReturns();
   StartAgent();
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
   EXPECT_EQ(Requests(IOCTL_FW_WRITE_BLOCK).size(), 120u);  // 61439 bytes in 512-byte blocks
@@ -136,7 +130,6 @@ TEST_F(FirmwareTest, WhatIsRefusedBeforeAnythingIsSent) {
 
 TEST_F(FirmwareTest, ShortImagesFillTheirLastBlockFromTheOneBefore) {
   OwnFirmware(700);
-  LoaderReturns();
   StartAgent();
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
   std::vector<DeviceRequest> blocks = Requests(IOCTL_FW_WRITE_BLOCK);
@@ -146,7 +139,6 @@ TEST_F(FirmwareTest, ShortImagesFillTheirLastBlockFromTheOneBefore) {
 }
 
 TEST_F(FirmwareTest, AnotherProcessCanOnlyAskForTheFileOfFirmwareXml) {
-  LoaderReturns();
   StartAgent();
   std::u16string path = test::U(ORV_PROGRAM_DIR "/Firmware.bin");
   // Handled directly, as from outside any message of this process.
