@@ -11,10 +11,6 @@ namespace orv {
 namespace {
 
 constexpr int kSessionRegistrationTries = 10;
-constexpr uint32_t kPbtResumeSuspend = 7;
-constexpr uint32_t kPbtResumeAutomatic = 18;
-constexpr uint32_t kWtsConsoleConnect = 1;
-constexpr uint32_t kWtsConsoleDisconnect = 2;
 constexpr WParam kCloseForSessionEnd = 0x8003;
 // The lift distance's modes: set and save, set only (a trial), save only.
 constexpr LParam kLastLiftDistanceMode = 2;

@@ -45,6 +45,10 @@ class CMyWnd : public MessageTarget {
  public:
   static constexpr uint32_t kTimerId = 100;
   static constexpr uint32_t kTimerPeriodMs = 1000;
+  // The wParam of the system notices the window handles.
+  static constexpr WParam kDbtDeviceArrival = 0x8000;                         // WM_DEVICECHANGE
+  static constexpr WParam kPbtResumeSuspend = 7, kPbtResumeAutomatic = 18;    // WM_POWERBROADCAST
+  static constexpr WParam kWtsConsoleConnect = 1, kWtsConsoleDisconnect = 2;  // WM_WTSSESSION_CHANGE
 
   CMyWnd(AgentServices services, bool elevated);
   ~CMyWnd() override;

@@ -7,9 +7,7 @@
 namespace orv {
 namespace {
 
-constexpr uint32_t ERROR_INVALID_HANDLE = 6;  // a request while no device is open
-
-IoctlResult Failed() { return IoctlResult{false, ERROR_INVALID_HANDLE, {}}; }
+IoctlResult Failed() { return IoctlResult{false, device_error::ERROR_INVALID_HANDLE, {}}; }
 
 }  // namespace
 

@@ -20,6 +20,7 @@ namespace device_error {
 constexpr uint32_t ERROR_INVALID_FUNCTION = 1;  // unknown request code
 constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;    // no device to open
 constexpr uint32_t ERROR_ACCESS_DENIED = 5;
+constexpr uint32_t ERROR_INVALID_HANDLE = 6;      // a request while no device is open
 constexpr uint32_t ERROR_INVALID_DATA = 13;       // a malformed answer, a rejected firmware image
 constexpr uint32_t ERROR_GEN_FAILURE = 31;        // the mouse did not carry the request out
 constexpr uint32_t ERROR_SHARING_VIOLATION = 32;  // the device is open by another client
