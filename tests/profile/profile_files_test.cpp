@@ -1,12 +1,14 @@
 #include "profile/profile_files.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 
+#include "base/log.h"
 #include "base/registry_store.h"
 #include "base/text.h"
 #include "profile/xml_cursor.h"
@@ -525,6 +527,30 @@ TEST_F(ProfileFiles, TemporaryFilesOfAKilledSaveAreRemovedAndNothingElse) {
   for (const char* name : kept) EXPECT_TRUE(std::filesystem::exists(conf / name)) << name;
   EXPECT_TRUE(std::filesystem::is_directory(conf / "Config.xml.Folder"));
   EXPECT_EQ(RemoveStaleTemporaryFiles(conf / "missing"), 0);
+}
+
+// What the loader and the save found is said in one line each (the profile category at info).
+TEST_F(ProfileFiles, LoadAndSaveSayWhatTheyFoundAndDid) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_TRUE(SetLogConfiguration("profile=info"));
+  SetLogDescriptor(fds[1]);
+  test::WriteFile(Config(), "not xml at all");
+  auto set = NewSet();
+  LoadProfileSet(Config(), *set);
+  Save(*set);
+  WriteConfig(u"<PROFILE_ID>12</PROFILE_ID>\r\n");  // out of range: reset by validation
+  LoadProfileSet(Config(), *set);
+  SetLogDescriptor(2);
+  SetLogConfiguration("");
+  ::close(fds[1]);
+  std::string log;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) log.append(buffer, static_cast<size_t>(n));
+  ::close(fds[0]);
+  EXPECT_NE(log.find("Config.xml does not load as XML: the defaults are used"), std::string::npos) << log;
+  EXPECT_NE(log.find("Config.xml does not load: kept as " + Config() + ".broken"), std::string::npos) << log;
+  EXPECT_NE(log.find("values outside their ranges were reset"), std::string::npos) << log;
 }
 
 }  // namespace
