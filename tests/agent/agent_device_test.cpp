@@ -274,7 +274,7 @@ TEST_F(AgentTest, SensitivityStepsAtBothEnds) {
   StandInWindow panel(kPanelWindowTitle);
   StartAgent();
   struct Case {
-    std::vector<uint8_t> reads;  // what the mouse answers; empty: the read fails
+    std::vector<uint8_t> reads;  // what the mouse answers (0 and 9: no step a mouse holds); empty: the read fails
     bool up;
     int sent;  // 0: nothing sent
   } cases[] = {

@@ -327,7 +327,7 @@ TEST_F(DispatchTest, TheSensitivityButtonReadsTheStepBackOnPressOnly) {
   StandInWindow panel(kPanelWindowTitle);
   StartAgent();
   panel.Clear();
-  device->answers[IOCTL_GET_DPI_STEP] = {4};
+  ASSERT_TRUE(device->Mouse(IOCTL_SET_DPI_STEP, {4}));  // the mouse moved to step 4 by itself
   Extra(1u << 7);  // id 1031
   EXPECT_EQ(TakeRequests(), (Requests{{IOCTL_GET_DPI_STEP, {0}}}));
   EXPECT_EQ(panel.Messages(), (Messages{{UM_DPI_CHANGED, 4, 0}}));
@@ -541,7 +541,7 @@ TEST_F(DispatchTest, SensitivityCodesSetOrStepTheMousesStep) {
       {23, 6, {{IOCTL_GET_DPI_STEP, {0}}}},
   };
   for (const Case& c : cases) {
-    device->answers[IOCTL_GET_DPI_STEP] = {c.reads};
+    ASSERT_TRUE(device->Mouse(IOCTL_SET_DPI_STEP, {c.reads}));
     Assign(5, c.code);
     Extra(0x1);
     EXPECT_EQ(TakeRequests(), c.press) << "code " << c.code;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/byte_order.h"
 #include "device/onboard_format.h"
 #include "profile/settings_files.h"
 #include "tests/agent/agent_fixture.h"
@@ -279,15 +280,23 @@ TEST_F(OnboardTest, GameModeWritesTheNeutralImage) {
 
 class OfferTest : public AgentTest {
  protected:
-  // The mouse holds `stored` (its header read back without the written header's first two bytes).
-  void MouseHolds(const Profile& stored) {
-    OnboardImage image = EncodeOnboardProfile(stored, 8292);
-    std::vector<uint8_t> asRead(image.header.begin() + 2, image.header.end());
-    asRead.resize(77, 0);
-    device->answers[IOCTL_ONBOARD_READ_HEADER] = asRead;
-    device->answers[IOCTL_ONBOARD_READ_DATA] = image.data;
+  // The mouse holds `stored`, written into its memory as the agent writes it (the mouse reads
+  // its header back without the written header's first two bytes).
+  void MouseHolds(const Profile& stored) { MouseHolds(EncodeOnboardProfile(stored, 8292)); }
+  void MouseHolds(const OnboardImage& image) {
+    device->answers.erase(IOCTL_ONBOARD_READ_HEADER);
+    ASSERT_TRUE(device->Mouse(IOCTL_ONBOARD_WRITE_HEADER, {image.header.begin(), image.header.end()}));
+    for (size_t at = 0; at < image.data.size(); at += 4096) {
+      const size_t n = std::min<size_t>(4096, image.data.size() - at);
+      std::vector<uint8_t> part(2 + n);
+      PutLe16(part.data(), static_cast<uint16_t>(at));
+      std::copy_n(image.data.begin() + static_cast<std::ptrdiff_t>(at), n, part.begin() + 2);
+      ASSERT_TRUE(device->Mouse(IOCTL_ONBOARD_WRITE_DATA, part));
+    }
+    written = image;
     dataLength = image.data.size();
   }
+  OnboardImage written;
   size_t dataLength = 0;
 };
 
@@ -324,15 +333,12 @@ TEST_F(OfferTest, AStoredProfileIsOfferedOnConnectAndTakenOnYes) {
 
 TEST_F(OfferTest, TheNeutralImageAndGameModeAreNeverOffered) {
   StartAgent();
-  OnboardImage neutral = NeutralOnboardImage(0);
-  std::vector<uint8_t> asRead(neutral.header.begin() + 2, neutral.header.end());
-  asRead.resize(77, 0);
-  device->answers[IOCTL_ONBOARD_READ_HEADER] = asRead;
+  MouseHolds(NeutralOnboardImage(0));
   Standard(kEventDisconnect);
   Standard(kEventConnect);
   EXPECT_TRUE(asked.empty());
 
-  std::vector<uint8_t> garbage(77, 0x33);  // not 14 entries
+  std::vector<uint8_t> garbage(77, 0x33);  // not 14 entries, as no write leaves it
   device->answers[IOCTL_ONBOARD_READ_HEADER] = garbage;
   Standard(kEventDisconnect);
   Standard(kEventConnect);
@@ -371,10 +377,10 @@ TEST_F(OfferTest, LongDataIsReadInTwoPartsAndALyingLengthIsNotBelieved) {
   EXPECT_EQ(asked.size(), 1u);
 
   // A header claiming 0xFFFF bytes: no more than the memory holds is asked for.
-  std::vector<uint8_t> lying = device->answers[IOCTL_ONBOARD_READ_HEADER];
-  lying[3] = 0xFF;
-  lying[4] = 0xFF;
-  device->answers[IOCTL_ONBOARD_READ_HEADER] = lying;
+  OnboardImage lying = written;
+  lying.header[5] = 0xFF;
+  lying.header[6] = 0xFF;
+  ASSERT_TRUE(device->Mouse(IOCTL_ONBOARD_WRITE_HEADER, {lying.header.begin(), lying.header.end()}));
   Standard(kEventDisconnect);
   Standard(kEventConnect);
   size_t asked_for = 0;
