@@ -22,9 +22,6 @@
 
 namespace {
 
-constexpr orv::WParam kDbtDeviceArrival = 0x8000;
-constexpr orv::WParam kPbtResumeSuspend = 7;
-
 // A Qt application: a widget one when there is a display (the clipboard and the on-board
 // question need it), else a plain one.
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
@@ -52,6 +49,9 @@ int main(int argc, char** argv) {
   bool elevated = ThisProcessElevation() == kElevationFull;
 
   std::unique_ptr<QCoreApplication> app = MakeApplication(argc, argv);
+  // SIGTERM and SIGINT are taken from here on, before the start-up, which may wait seconds on
+  // the device: one that comes meanwhile ends the agent in order once its window exists.
+  TerminationNotice termination;
   QtBusPump pump;
   std::unique_ptr<InputInjector> input =
       CreateInjector(InjectorChoiceFromEnvironment(), JoinPath(ConfFolder(), "InputRecord.txt"));
@@ -88,16 +88,15 @@ int main(int argc, char** argv) {
   // Notices become the messages the window knows them by.
   DeviceArrivalWatch arrival(DeviceFolder(), "VX-TidefallDevice");
   QObject::connect(&arrival, &DeviceArrivalWatch::arrived,
-                   [handle] { bus::Post(handle, WM_DEVICECHANGE, kDbtDeviceArrival, 0); });
+                   [handle] { bus::Post(handle, WM_DEVICECHANGE, CMyWnd::kDbtDeviceArrival, 0); });
   if (session) {
     QObject::connect(session.get(), &SessionNotices::resumed,
-                     [handle] { bus::Post(handle, WM_POWERBROADCAST, kPbtResumeSuspend, 0); });
+                     [handle] { bus::Post(handle, WM_POWERBROADCAST, CMyWnd::kPbtResumeSuspend, 0); });
     QObject::connect(session.get(), &SessionNotices::consoleConnect,
-                     [handle] { bus::Post(handle, WM_WTSSESSION_CHANGE, 1, 0); });
+                     [handle] { bus::Post(handle, WM_WTSSESSION_CHANGE, CMyWnd::kWtsConsoleConnect, 0); });
     QObject::connect(session.get(), &SessionNotices::consoleDisconnect,
-                     [handle] { bus::Post(handle, WM_WTSSESSION_CHANGE, 2, 0); });
+                     [handle] { bus::Post(handle, WM_WTSSESSION_CHANGE, CMyWnd::kWtsConsoleDisconnect, 0); });
   }
-  TerminationNotice termination;
   QObject::connect(&termination, &TerminationNotice::endRequested,
                    [handle] { bus::Post(handle, WM_QUERYENDSESSION, 0, 0); });
   return app->exec();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/log.h"
 #include "link/messages.h"
 #include "platform/desktop/pointer_settings.h"
 #include "platform/desktop/shell.h"
@@ -49,7 +50,14 @@ DeviceOpener SystemDeviceOpener() {
   return [](EventSemaphore& semaphore) -> std::unique_ptr<DeviceIo> {
     uint32_t error = 0;
     std::unique_ptr<DeviceHandle> handle = DeviceHandle::Open(DevicePath(), &error);
-    if (!handle) return nullptr;
+    if (!handle) {
+      // No device at all is the usual case without a mouse; anything else is worth a line.
+      if (error == device_error::ERROR_FILE_NOT_FOUND)
+        ORV_LOG(Device, Info, "no device at %s", DevicePath().c_str());
+      else
+        ORV_LOG(Device, Warning, "the device at %s cannot be opened (error %u)", DevicePath().c_str(), error);
+      return nullptr;
+    }
     handle->AttachEventSemaphore(&semaphore);
     return handle;
   };

@@ -177,6 +177,18 @@ void MouseModel::ClientClosed() {
   AppendLocked(TimeLocked() + " note=client-closed");
 }
 
+bool MouseModel::QueueEventWord(uint32_t word) {
+  int notices;
+  bool queued;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queued = QueueEventLocked(word);
+    notices = TakeNoticesLocked();
+  }
+  Notify(notices);
+  return queued;
+}
+
 bool MouseModel::Plug() {
   int notices;
   {

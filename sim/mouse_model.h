@@ -25,19 +25,22 @@
 #include <utility>
 #include <vector>
 
+#include "device/buttons.h"
 #include "device/device_codes.h"
+#include "device/onboard_format.h"
 #include "device/device_io.h"
 #include "platform/clock.h"
 
 namespace orv::sim {
 
-constexpr int kStandardButtonCount = 6;  // ids 0-5
-constexpr int kFirstExtraButton = 1024;  // ids 1024-1041
-constexpr int kExtraButtonCount = 18;
+// The button ids, the device information and on-board sizes are the device contract's.
+constexpr int kStandardButtonCount = kStandardButtonIdCount;  // ids 0-5
+constexpr int kFirstExtraButton = kFirstExtraButtonId;       // ids 1024-1041
+constexpr int kExtraButtonCount = kExtraButtonIdCount;
 
-constexpr size_t kDeviceInfoSize = 16;
-constexpr size_t kOnboardHeaderSize = 77;
-constexpr size_t kOnboardChunk = 4096;  // most data bytes one on-board request carries
+constexpr size_t kDeviceInfoSize = orv::kDeviceInfoSize;
+constexpr size_t kOnboardHeaderSize = orv::kOnboardHeaderSize;
+constexpr size_t kOnboardChunk = kOnboardChunkSize;  // most data bytes one on-board request carries
 constexpr size_t kFirmwareBlockSize = 512;
 constexpr size_t kEventQueueCapacity = 128;  // words beyond are dropped
 constexpr uint8_t kErasedByte = 0xFF;        // what erased on-board memory reads
@@ -158,6 +161,10 @@ class MouseModel {
   // the same code fail that many requests in a row). False for a code the driver does not know
   // or error 0.
   bool ArmFailure(uint32_t code, uint32_t error = device_error::ERROR_GEN_FAILURE);
+
+  // Queues a word as the driver would, whatever the mouse did (a test's own reports and
+  // notices). False when nobody is registered or the queue is full.
+  bool QueueEventWord(uint32_t word);
 
   // The client's handle was closed: registration ends, the queue is emptied and every
   // standard button passes through again.

@@ -1,32 +1,33 @@
-// Synthesised input and macro playback. Everything runs on the window thread: a macro holds it
-// for its whole length, and button reports that arrive meanwhile wait in the queue.
-#include <algorithm>
+#include "agent/macro_player.h"
 
-#include "agent/agent_window.h"
+#include <algorithm>
+#include <utility>
+
+#include "agent/agent_services.h"
+#include "agent/profile_sets.h"
 #include "base/text.h"
+#include "platform/input/input_codes.h"
 #include "platform/input/input_injector.h"
 #include "platform/input/scan_codes.h"
 
 namespace orv {
 namespace {
 
-constexpr uint32_t kUsLayout = 0x04090409;
-constexpr uint32_t kKeyUp = 2;
-constexpr uint32_t kExtendedKey = 1;
-constexpr int kCtrl = 17, kKeyV = 'V';
+constexpr uint32_t kKeyUp = KEYEVENTF_KEYUP;
+constexpr uint32_t kExtendedKey = KEYEVENTF_EXTENDEDKEY;
 
 // Left and right modifiers of a recording are played as the generic key.
 int FoldModifier(int key) {
   switch (key) {
-    case 160:
-    case 161:
-      return 16;
-    case 162:
-    case 163:
-      return 17;
-    case 164:
-    case 165:
-      return 18;
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+      return VK_SHIFT;
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+      return VK_CONTROL;
+    case VK_LMENU:
+    case VK_RMENU:
+      return VK_MENU;
     default:
       return key;
   }
@@ -44,21 +45,24 @@ uint32_t Pause(int32_t delay) { return delay > 0 ? static_cast<uint32_t>(delay) 
 
 }  // namespace
 
-void CMyWnd::SendKey(uint16_t virtualKey, uint16_t scanCode, uint32_t flags, uint64_t extra) {
-  services_.input->SendKey(virtualKey, scanCode, flags, extra);
+MacroPlayer::MacroPlayer(InputInjector& input, Clock& clock, AgentDesktop& desktop, const ProfileSets& sets)
+    : input_(input), clock_(clock), desktop_(desktop), sets_(sets) {}
+
+void MacroPlayer::SendKey(uint16_t virtualKey, uint16_t scanCode, uint32_t flags, uint64_t extra) {
+  input_.SendKey(virtualKey, scanCode, flags, extra);
 }
 
-void CMyWnd::SendMouse(int32_t dx, int32_t dy, uint32_t flags, uint32_t mouseData, uint64_t extra) {
-  services_.input->SendMouse(dx, dy, flags, mouseData, extra);
+void MacroPlayer::SendMouse(int32_t dx, int32_t dy, uint32_t flags, uint32_t mouseData, uint64_t extra) {
+  input_.SendMouse(dx, dy, flags, mouseData, extra);
 }
 
-void CMyWnd::KeyEvent(int virtualKey, uint32_t flags) {
+void MacroPlayer::KeyEvent(int virtualKey, uint32_t flags) {
   uint16_t vk = static_cast<uint16_t>(virtualKey);
   SendKey(vk, static_cast<uint16_t>(MapVirtualKeyW(vk, 0)), flags, 0);
 }
 
-void CMyWnd::MacroPress(int m) {
-  const Macro& macro = Active().macros[m];
+void MacroPlayer::MacroPress(int m) {
+  const Macro& macro = sets_.MacroOf(m);
   switch (KindOf(macro)) {
     case MacroKind::Paste:
       return;  // it acts on release
@@ -79,15 +83,15 @@ void CMyWnd::MacroPress(int m) {
   }
 }
 
-void CMyWnd::MacroRelease(int m, int profile) {
-  const Macro& macro = MacroOf(m, profile);
+void MacroPlayer::MacroRelease(int m, int profile) {
+  const Macro& macro = sets_.MacroOf(m, profile);
   switch (KindOf(macro)) {
     case MacroKind::Paste: {
       bool forGame = ForegroundIsGame();
       if (macro.startKey != 0) PlayKeyPair(m, false, profile);
-      Sleep(50);
+      clock_.Sleep(50);
       PasteText(FieldText(macro.pasteText), forGame);
-      Sleep(50);
+      clock_.Sleep(50);
       if (macro.sendKey != 0) PlayKeyPair(m, true, profile);
       return;
     }
@@ -104,17 +108,17 @@ void CMyWnd::MacroRelease(int m, int profile) {
 
 // One recorded event. `seen` holds, per recorded key, the last up/down value of this pass (-1
 // before the key's first event); a key changing direction gets 1 ms first.
-void CMyWnd::PlayEvent(const MacroEvent& e, int (&seen)[256], uint32_t pause) {
-  if (seen[e.virtualKey] != -1 && seen[e.virtualKey] != e.keyUp) Sleep(1);
+void MacroPlayer::PlayEvent(const MacroEvent& e, int (&seen)[256], uint32_t pause) {
+  if (seen[e.virtualKey] != -1 && seen[e.virtualKey] != e.keyUp) clock_.Sleep(1);
   int key = FoldModifier(e.virtualKey);
   SendKey(static_cast<uint16_t>(key), static_cast<uint16_t>(MapVirtualKeyW(key, 0) & 0xFF), e.keyUp ? kKeyUp : 0, 0);
-  Sleep(pause);
+  clock_.Sleep(pause);
   seen[e.virtualKey] = e.keyUp;
 }
 
-void CMyWnd::PlayMacroOnce(int m) {
-  const Macro& macro = Active().macros[m];
-  InputInjector& input = *services_.input;
+void MacroPlayer::PlayMacroOnce(int m) {
+  const Macro& macro = sets_.MacroOf(m);
+  InputInjector& input = input_;
   // The recorded virtual keys mean the same characters whatever layout the user has.
   uint32_t layout = input.ForegroundLayout();
   input.RequestLayout(kUsLayout);
@@ -129,35 +133,40 @@ void CMyWnd::PlayMacroOnce(int m) {
   int seen[256];
   std::fill(std::begin(seen), std::end(seen), -1);
   for (int i = 0; i < count; ++i) PlayEvent(macro.events[i], seen, Pause(macro.events[i].delay));
-  Sleep(100);
+  clock_.Sleep(100);
   input.RequestLayout(layout);
 }
 
-void CMyWnd::PlayKeyPair(int m, bool sendKeys, int profile) {
-  const Macro& macro = MacroOf(m, profile);
+void MacroPlayer::PlayKeyPair(int m, bool sendKeys, int profile) {
+  const Macro& macro = sets_.MacroOf(m, profile);
   const MacroEvent* events = sendKeys ? macro.sendKeyEvents : macro.startKeyEvents;
   int seen[256];
   std::fill(std::begin(seen), std::end(seen), -1);
   for (int i = 0; i < kMacroKeyEventCount; ++i) PlayEvent(events[i], seen, 50);
 }
 
-void CMyWnd::PasteText(std::u16string_view text, bool forGame) {
+void MacroPlayer::PasteText(std::u16string_view text, bool forGame) {
   // The game reads ANSI text from the clipboard, everything else Unicode. An unavailable
   // clipboard still gets the keystroke: it pastes whatever the clipboard holds.
-  services_.input->SetClipboardText(text, forGame);
-  KeyEvent(kCtrl, 0);
-  Sleep(50);
-  KeyEvent(kKeyV, 0);
-  Sleep(50);
-  KeyEvent(kKeyV, kKeyUp);
-  Sleep(50);
-  KeyEvent(kCtrl, kKeyUp);
+  input_.SetClipboardText(text, forGame);
+  KeyEvent(VK_CONTROL, 0);
+  clock_.Sleep(50);
+  KeyEvent(VK_V, 0);
+  clock_.Sleep(50);
+  KeyEvent(VK_V, kKeyUp);
+  clock_.Sleep(50);
+  KeyEvent(VK_CONTROL, kKeyUp);
 }
 
-bool CMyWnd::ForegroundIsGame() {
-  pid_t foreground = services_.desktop->ForegroundProcessId();
+void MacroPlayer::ReleaseHeldKeys() {
+  for (int key : std::exchange(heldKeys_, {})) KeyEvent(key, kExtendedKey | kKeyUp);
+  repressKeys_.clear();
+}
+
+bool MacroPlayer::ForegroundIsGame() {
+  pid_t foreground = desktop_.ForegroundProcessId();
   std::vector<ProcessEntry> processes;
-  if (!services_.desktop->TakeProcessSnapshot(processes)) return false;
+  if (!desktop_.TakeProcessSnapshot(processes)) return false;
   for (const ProcessEntry& p : processes)
     if (p.pid == foreground) return EqualsIgnoringCase(p.exeName, u"orv.exe");
   return false;
