@@ -1,0 +1,257 @@
+#include "skin/skin_resources.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace orv {
+
+namespace {
+
+// Screen coordinates beyond this are nonsense in a data file; such numbers are clamped.
+constexpr int64_t kCoordinateLimit = 32767;
+
+// The integer at the start of `s` as the C library's %d reads it: leading blanks, a sign,
+// digits up to the first other character; 0 when there are none. Clamped to the coordinate range.
+int32_t LeadingInt(QStringView s) {
+  qsizetype i = 0;
+  while (i < s.size() && (s[i] == u' ' || s[i] == u'\t' || s[i] == u'\r' || s[i] == u'\n')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
+  int64_t value = 0;
+  for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) {
+    value = value * 10 + (s[i].unicode() - u'0');
+    if (value > kCoordinateLimit) value = kCoordinateLimit + 1;  // keeps growing no further
+  }
+  value = std::min(value, kCoordinateLimit);
+  return static_cast<int32_t>(negative ? -value : value);
+}
+
+int32_t Clamp(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -2 * kCoordinateLimit, 2 * kCoordinateLimit)); }
+
+}  // namespace
+
+QRect SkinControlEntry::rect() const {
+  return QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
+}
+
+SkinControlEntry ParseControlEntry(const QString& value) {
+  SkinControlEntry e;
+  qsizetype comma = value.indexOf(u',');
+  if (comma < 0) return e;
+  QStringView rest = QStringView(value).mid(comma + 1);
+  // x, y, width, height: each field read from where the one before ended.
+  int32_t numbers[4] = {0, 0, 0, 0};
+  QStringView field = rest;
+  for (int i = 0; i < 4; ++i) {
+    numbers[i] = LeadingInt(field);
+    qsizetype next = field.indexOf(u',');
+    if (next < 0) break;
+    field = field.mid(next + 1);
+  }
+  e.left = numbers[0];
+  e.top = numbers[1];
+  e.right = Clamp(int64_t{numbers[0]} + numbers[2]);
+  e.bottom = Clamp(int64_t{numbers[1]} + numbers[3]);
+  e.latched = rest.contains(u"TRUE");
+  qsizetype last = rest.lastIndexOf(u',');
+  if (last >= 0) {
+    QStringView withoutFlag = rest.left(last);
+    qsizetype before = withoutFlag.lastIndexOf(u',');
+    if (before >= 0) e.tooltip = withoutFlag.mid(before + 1).trimmed().toString();
+  }
+  return e;
+}
+
+SkinTextEntry ParseTextEntry(const QString& value) {
+  SkinTextEntry e;
+  e.x = LeadingInt(value);
+  qsizetype comma = value.indexOf(u',');
+  if (comma < 0) return e;
+  e.y = LeadingInt(QStringView(value).mid(comma + 1));
+  e.text = value.mid(value.lastIndexOf(u',') + 1);
+  return e;
+}
+
+bool LoadSkinImage(const std::string& path, QImage& target, QSize* size, Clock* clock) {
+  Clock& waits = clock ? *clock : ProcessClock();
+  QFile file(QString::fromStdString(path));
+  bool opened = false;
+  for (int attempt = 0; attempt < 2 && !opened; ++attempt) {
+    opened = file.open(QIODevice::ReadOnly);
+    if (!opened) waits.Sleep(1000);
+  }
+  if (!opened) return false;
+  const qint64 expected = file.size();
+  QByteArray data;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    data += file.read(std::max<qint64>(0, expected - data.size()));
+    if (data.size() >= expected) break;
+    waits.Sleep(1000);
+  }
+  file.close();
+  QImage decoded;
+  if (data.isEmpty() || !decoded.loadFromData(data) || decoded.isNull()) return false;
+  target = std::move(decoded);
+  if (size) *size = target.size();
+  return true;
+}
+
+namespace {
+
+// The runs of one region scan, batched: the list grows by 100 rectangles and is turned into a
+// region and united with the result whenever it holds 2000. Rows with the same runs as the
+// row above extend the rectangles above instead of adding new ones, so each batch is a region
+// in its banded form and can be handed over as it is.
+class RunCollector {
+ public:
+  void AddRow(int y, const std::vector<int>& runs) {  // runs: x0, x1 pairs
+    if (runs.empty()) return;
+    if (bandStart_ >= 0 && bandBottom_ == y && SameAsBand(runs)) {
+      for (size_t i = bandStart_; i < rects_.size(); ++i) rects_[i].setBottom(y);
+      bandBottom_ = y + 1;
+      return;
+    }
+    bandStart_ = static_cast<int>(rects_.size());
+    for (size_t i = 0; i < runs.size(); i += 2) {
+      if (rects_.size() == rects_.capacity()) rects_.reserve(rects_.size() + 100);
+      rects_.emplace_back(QPoint(runs[i], y), QPoint(runs[i + 1] - 1, y));
+      if (rects_.size() >= kFlushCount) {
+        Flush();
+        bandStart_ = -1;
+      }
+    }
+    bandBottom_ = y + 1;
+  }
+  std::optional<QRegion> Finish() {
+    Flush();
+    if (!any_) return std::nullopt;
+    return result_;
+  }
+
+ private:
+  static constexpr size_t kFlushCount = 2000;
+  bool SameAsBand(const std::vector<int>& runs) const {
+    size_t n = rects_.size() - bandStart_;
+    if (n * 2 != runs.size()) return false;
+    for (size_t i = 0; i < n; ++i) {
+      const QRect& r = rects_[bandStart_ + i];
+      if (r.left() != runs[2 * i] || r.right() + 1 != runs[2 * i + 1]) return false;
+    }
+    return true;
+  }
+  void Flush() {
+    if (rects_.empty()) return;
+    QRegion batch;
+    batch.setRects(rects_.data(), static_cast<int>(rects_.size()));
+    result_ = any_ ? result_.united(batch) : batch;
+    any_ = true;
+    rects_.clear();
+  }
+  std::vector<QRect> rects_;
+  QRegion result_;
+  bool any_ = false;
+  int bandStart_ = -1;
+  int bandBottom_ = -1;
+};
+
+// The mask as 32-bit pixels, without a copy when it already is one.
+QImage ThirtyTwoBit(const QImage& mask) {
+  switch (mask.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+      return mask;
+    default:
+      return mask.convertToFormat(QImage::Format_RGB32);
+  }
+}
+
+template <class IsTransparent>
+std::optional<QRegion> ScanMask(const QImage& mask, int firstColumn, int firstRow, IsTransparent transparent) {
+  if (mask.isNull()) return std::nullopt;
+  const QImage pixels = ThirtyTwoBit(mask);
+  const int w = pixels.width();
+  const int h = pixels.height();
+  RunCollector collector;
+  std::vector<int> runs;
+  for (int y = std::max(0, firstRow); y < h; ++y) {
+    const uint32_t* row = reinterpret_cast<const uint32_t*>(pixels.constScanLine(y));
+    runs.clear();
+    int x = std::max(0, firstColumn);
+    while (x < w) {
+      while (x < w && transparent(row[x])) ++x;
+      if (x >= w) break;
+      int x0 = x;
+      while (x < w && !transparent(row[x])) ++x;
+      runs.push_back(x0);
+      runs.push_back(x);
+    }
+    collector.AddRow(y, runs);
+  }
+  return collector.Finish();
+}
+
+}  // namespace
+
+std::optional<QRegion> RegionFromMask(const QImage& mask, QColor transparent, int tolerance) {
+  tolerance = std::clamp(tolerance, 0, 255);
+  const int r = transparent.red(), g = transparent.green(), b = transparent.blue();
+  if (tolerance == 0) {
+    const uint32_t key = (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+    return ScanMask(mask, 0, 0, [key](uint32_t p) { return (p & 0x00FFFFFFu) == key; });
+  }
+  const int rh = std::min(255, r + tolerance), gh = std::min(255, g + tolerance), bh = std::min(255, b + tolerance);
+  return ScanMask(mask, 0, 0, [=](uint32_t p) {
+    int pr = (p >> 16) & 0xFF, pg = (p >> 8) & 0xFF, pb = p & 0xFF;
+    return pr >= r && pr <= rh && pg >= g && pg <= gh && pb >= b && pb <= bh;
+  });
+}
+
+std::optional<QRegion> RegionFromMaskClipped(const QImage& mask, int mode, int value) {
+  auto white = [](uint32_t p) { return (p & 0x00FFFFFFu) == 0x00FFFFFFu; };
+  if (mode == 1) return ScanMask(mask, value, 0, white);
+  if (mode == 2) {
+    // Rows y > value: the first kept row is value + 1 (no row at all past the last one).
+    int64_t first = int64_t{value} + 1;
+    if (first > mask.height()) return std::nullopt;
+    return ScanMask(mask, 0, static_cast<int>(std::max<int64_t>(0, first)), white);
+  }
+  return ScanMask(mask, 0, 0, white);
+}
+
+void CropSkinImage(QImage& target, const QImage& source, const QRect& rect) {
+  if (source.isNull()) return;
+  target = source.copy(rect);
+}
+
+QFont SkinFont(int height, int weight, bool underline) {
+  static const bool substituted = [] {
+    QFont::insertSubstitution(QStringLiteral("MS Shell Dlg"), QStringLiteral("DejaVu Sans"));
+    return true;
+  }();
+  (void)substituted;
+  QFont font(QStringLiteral("MS Shell Dlg"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(std::max(1, height));
+  font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 100, 900)));
+  font.setUnderline(underline);
+  return font;
+}
+
+namespace {
+std::string WithSlash(const std::string& folder) {
+  return folder.empty() || folder.back() == '/' ? folder : folder + '/';
+}
+}  // namespace
+
+std::string SkinDataPath(const std::string& installFolder, const char* name) { return WithSlash(installFolder) + name; }
+
+std::string SkinImagePath(const std::string& installFolder, const QString& fileName) {
+  return WithSlash(installFolder) + "skins/" + fileName.toStdString();
+}
+
+}  // namespace orv
