@@ -77,8 +77,18 @@ SkinTextEntry ParseTextEntry(const QString& value) {
   return e;
 }
 
+namespace {
+Clock*& InstalledClock() {
+  static Clock* clock = nullptr;
+  return clock;
+}
+}  // namespace
+
+Clock& SkinClock() { return InstalledClock() ? *InstalledClock() : ProcessClock(); }
+void SetSkinClock(Clock* clock) { InstalledClock() = clock; }
+
 bool LoadSkinImage(const std::string& path, QImage& target, QSize* size, Clock* clock) {
-  Clock& waits = clock ? *clock : ProcessClock();
+  Clock& waits = clock ? *clock : SkinClock();
   QFile file(QString::fromStdString(path));
   bool opened = false;
   for (int attempt = 0; attempt < 2 && !opened; ++attempt) {

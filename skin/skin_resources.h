@@ -62,8 +62,13 @@ struct SkinTextEntry {
 SkinControlEntry ParseControlEntry(const QString& value);
 SkinTextEntry ParseTextEntry(const QString& value);
 
+// The clock the image loader waits on: the process clock unless one was installed (tests
+// install a virtual one).
+Clock& SkinClock();
+void SetSkinClock(Clock* clock);
+
 // Loads a JPEG, BMP, GIF or PNG file into `target`: at most two attempts to open and to read,
-// each failed one followed by a 1000 ms wait on `clock`. On failure `target` is left as it
+// each failed one followed by a 1000 ms wait on `clock` (the skin clock when null). On failure `target` is left as it
 // was and false comes back. `size` receives the picture's size when given.
 bool LoadSkinImage(const std::string& path, QImage& target, QSize* size = nullptr, Clock* clock = nullptr);
 
