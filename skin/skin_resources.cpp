@@ -113,60 +113,56 @@ bool LoadSkinImage(const std::string& path, QImage& target, QSize* size, Clock* 
 
 namespace {
 
-// The runs of one region scan, batched: the list grows by 100 rectangles and is turned into a
-// region and united with the result whenever it holds 2000. Rows with the same runs as the
-// row above extend the rectangles above instead of adding new ones, so each batch is a region
-// in its banded form and can be handed over as it is.
+// The runs of one region scan, batched: the list grows by 100 rectangles and is handed to the
+// region built so far whenever it holds 2000. The scan goes down the mask row by row, so each
+// batch lies below (or, split within a row, to the right of) everything before it, and uniting
+// it with the region so far is appending it to that region's rectangles. At the end, rows with
+// the same runs as the row above are merged into one band, which is the region's banded form
+// that QRegion takes as it is.
 class RunCollector {
  public:
   void AddRow(int y, const std::vector<int>& runs) {  // runs: x0, x1 pairs
-    if (runs.empty()) return;
-    if (bandStart_ >= 0 && bandBottom_ == y && SameAsBand(runs)) {
-      for (size_t i = bandStart_; i < rects_.size(); ++i) rects_[i].setBottom(y);
-      bandBottom_ = y + 1;
-      return;
-    }
-    bandStart_ = static_cast<int>(rects_.size());
     for (size_t i = 0; i < runs.size(); i += 2) {
-      if (rects_.size() == rects_.capacity()) rects_.reserve(rects_.size() + 100);
-      rects_.emplace_back(QPoint(runs[i], y), QPoint(runs[i + 1] - 1, y));
-      if (rects_.size() >= kFlushCount) {
-        Flush();
-        bandStart_ = -1;
-      }
+      if (batch_.size() == batch_.capacity()) batch_.reserve(batch_.size() + 100);
+      batch_.emplace_back(QPoint(runs[i], y), QPoint(runs[i + 1] - 1, y));
+      if (batch_.size() >= kFlushCount) Flush();
     }
-    bandBottom_ = y + 1;
   }
   std::optional<QRegion> Finish() {
     Flush();
-    if (!any_) return std::nullopt;
-    return result_;
+    if (all_.empty()) return std::nullopt;
+    std::vector<QRect> bands;
+    bands.reserve(all_.size());
+    size_t previous = 0, previousCount = 0;  // the last band written to `bands`
+    for (size_t i = 0; i < all_.size();) {
+      size_t end = i;
+      while (end < all_.size() && all_[end].top() == all_[i].top()) ++end;
+      const size_t count = end - i;
+      bool merge = previousCount == count && bands[previous].bottom() + 1 == all_[i].top();
+      for (size_t k = 0; merge && k < count; ++k)
+        merge = bands[previous + k].left() == all_[i + k].left() && bands[previous + k].right() == all_[i + k].right();
+      if (merge) {
+        for (size_t k = 0; k < count; ++k) bands[previous + k].setBottom(all_[i].bottom());
+      } else {
+        previous = bands.size();
+        previousCount = count;
+        bands.insert(bands.end(), all_.begin() + i, all_.begin() + end);
+      }
+      i = end;
+    }
+    QRegion region;
+    region.setRects(bands.data(), static_cast<int>(bands.size()));
+    return region;
   }
 
  private:
   static constexpr size_t kFlushCount = 2000;
-  bool SameAsBand(const std::vector<int>& runs) const {
-    size_t n = rects_.size() - bandStart_;
-    if (n * 2 != runs.size()) return false;
-    for (size_t i = 0; i < n; ++i) {
-      const QRect& r = rects_[bandStart_ + i];
-      if (r.left() != runs[2 * i] || r.right() + 1 != runs[2 * i + 1]) return false;
-    }
-    return true;
-  }
   void Flush() {
-    if (rects_.empty()) return;
-    QRegion batch;
-    batch.setRects(rects_.data(), static_cast<int>(rects_.size()));
-    result_ = any_ ? result_.united(batch) : batch;
-    any_ = true;
-    rects_.clear();
+    all_.insert(all_.end(), batch_.begin(), batch_.end());
+    batch_.clear();
   }
-  std::vector<QRect> rects_;
-  QRegion result_;
-  bool any_ = false;
-  int bandStart_ = -1;
-  int bandBottom_ = -1;
+  std::vector<QRect> batch_;
+  std::vector<QRect> all_;
 };
 
 // The mask as 32-bit pixels, without a copy when it already is one.

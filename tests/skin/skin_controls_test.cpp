@@ -53,6 +53,7 @@ class TaskBarTest : public ::testing::Test {
     for (auto& f : bar->folders()) open.push_back(f.open);
     return open;
   }
+  ManualTimers timers;  // the missing button pictures are waited for on the virtual clock
   SkinFolder folder;
   RecordingWindow window;
   CTaskBar* bar = nullptr;
@@ -133,6 +134,12 @@ TEST_F(TaskBarTest, TheMacroListsEventsArePosted) {
   using M = RecordingWindow::Message;
   std::vector<M> seen = window.messages;
   EXPECT_NE(std::find(seen.begin(), seen.end(), M{UM_MACRO_LIST_SELECT, 0, 0}), seen.end());
+}
+
+TEST_F(TaskBarTest, MissingButtonPicturesAreWaitedForAndLeaveTheButtonsBlank) {
+  // Eight pictures, each tried twice with a second's wait after each try.
+  EXPECT_EQ(timers.clock.Pauses(), std::vector<uint32_t>(16, 1000));
+  EXPECT_TRUE(bar->newButton()->image(ButtonImage::Normal).isNull());
 }
 
 TEST_F(TaskBarTest, PaintsHeadersWithTheirColours) {
