@@ -91,6 +91,7 @@ void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const S
   }
 
   outline = RegionFromMask(images.mask, QColor(255, 255, 255), 0);
+  if (spec.requireOutline && !outline) throw xException(QString::fromLatin1(kNoMaskMessage));
   if (spec.dragByBackground) window->installEventFilter(this);
 }
 

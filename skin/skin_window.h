@@ -39,6 +39,7 @@ struct SkinWindowSpec {
   bool requireImages = false;     // normal, down, over and mask must load, else xException
   QStringList buttonKeys;         // Strings.xml keys that are buttons
   bool dragByBackground = false;  // a press on the background moves the window
+  bool requireOutline = false;    // the mask must give an outline, else xException (main window)
 };
 
 class SkinWindow : public QObject {

@@ -12,6 +12,7 @@
 #include "skin/message_dialogs.h"
 #include "skin/skin_controls.h"
 #include "skin/skin_shell.h"
+#include "skin/skin_window.h"
 #include "tests/skin/skin_test_support.h"
 
 namespace orv::test {
@@ -109,6 +110,47 @@ TEST_F(DialogTest, TheSequenceSizesShapesAndMakesTheButtons) {
   EXPECT_EQ(dialog.skin().Button("BUTTON_EXIT")->caption, "");
   EXPECT_EQ(yes->image(ButtonImage::Down).pixelColor(1, 1), kDownColour);
   EXPECT_EQ(yes->image(ButtonImage::Disable).pixelColor(1, 1), kNormalColour);  // no disable key
+}
+
+TEST_F(DialogTest, AWindowWithADisabledPictureAndALatchedButton) {
+  folder.Skins(folder.Images("MAIN", QSize(200, 100), true));
+  folder.Strings("<MAIN><ENABLE_IN_GAME_MODE>Game,10,10,40,20,Game mode,TRUE</ENABLE_IN_GAME_MODE>"
+                 "<BUTTON_APPLY>Apply,60,10,40,20,Apply,FALSE</BUTTON_APPLY></MAIN>");
+  QWidget window;
+  SkinWindow skin;
+  SkinWindowSpec spec{"MAIN", true, true, {"ENABLE_IN_GAME_MODE", "BUTTON_APPLY", "BUTTON_MISSING"}, true, true};
+  skin.Skin(&window, folder.folder(), spec);
+  EXPECT_EQ(window.size(), QSize(200, 100));
+  EXPECT_EQ(skin.images.disable.pixelColor(0, 0), kDisableColour);
+  ASSERT_EQ(skin.buttons().size(), 2u);
+  EXPECT_TRUE(skin.Button("ENABLE_IN_GAME_MODE")->latched());
+  EXPECT_FALSE(skin.Button("BUTTON_APPLY")->latched());
+  EXPECT_EQ(skin.Button("BUTTON_APPLY")->image(ButtonImage::Disable).pixelColor(0, 0), kDisableColour);
+  EXPECT_EQ(skin.Button("BUTTON_MISSING"), nullptr);
+  EXPECT_TRUE(skin.ApplyOutline(&window));
+  // A mask that is white all over gives no outline: a window that needs one cannot be made.
+  QImage white(200, 100, QImage::Format_RGB32);
+  white.fill(Qt::white);
+  white.save(QString::fromStdString(folder.path("skins/MAIN_MASK.bmp")));
+  QWidget second;
+  SkinWindow noOutline;
+  try {
+    noOutline.Skin(&second, folder.folder(), spec);
+    ADD_FAILURE() << "no exception";
+  } catch (const xException& e) {
+    EXPECT_EQ(e.message(), "Mask is not initialize");
+  }
+}
+
+TEST_F(DialogTest, ALaterSectionOfSkinsXmlOverridesPictureByPicture) {
+  std::string first = folder.Images("WARNING_TWO", kDialogSize);
+  QImage other(kDialogSize, QImage::Format_RGB32);
+  other.fill(QColor(1, 2, 3));
+  other.save(QString::fromStdString(folder.path("skins/other.png")));
+  folder.Skins(first + "<WARNING_TWO><WARNING_TWO_DOWN>other.png</WARNING_TWO_DOWN></WARNING_TWO>");
+  CWarningTwoDlg dialog(folder.folder(), "Two sections");
+  EXPECT_EQ(dialog.skin().images.down.pixelColor(5, 5), QColor(1, 2, 3));
+  EXPECT_EQ(dialog.skin().images.over.pixelColor(5, 5), kOverColour);
 }
 
 TEST_F(DialogTest, AnswersOfTheYesNoQuestion) {
