@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTextLayout>
 
 #include "link/messages.h"
 #include "platform/process_rights.h"
@@ -119,13 +120,44 @@ bool CWarningOneDlg::Create() {
   }
   created_ = true;
   SetBottomRight(true);
-  // The link covers the gap the message leaves for it.
+  // The link covers the words "Adobe Reader" of the message. Their place is taken from the
+  // message as it is wrapped in its rectangle with this platform's font (character widths
+  // differ from the face the rectangle was first laid out for); a message without those words
+  // gets the link at the place the average character width gives.
   QFont font = SkinFont(14, 700);
   QFontMetrics fm(font);
   const int avgW = fm.averageCharWidth();
   const int h = fm.height();
   const QRect message = skin_.Control(QStringLiteral("WARNING_ONE_STRING")).rect();
   QRect at(message.left() + 35 * avgW - 1, message.top() - h / 4, 15 * avgW - 1, fm.leading() + (3 * h) / 2);
+  const QString shown = DisplayedMessage();
+  const qsizetype words = shown.indexOf(QString::fromLatin1(kPdfReaderLinkText).replace(u' ', QChar(0x00A0)));
+  if (words >= 0 && message.width() > 0) {
+    QTextLayout layout(shown, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    bool first = true;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(message.width());
+      if (!first) y += fm.leading();
+      first = false;
+      line.setPosition(QPointF(0, y));
+      y += line.height();
+    }
+    layout.endLayout();
+    QTextLine line = layout.lineForTextPosition(static_cast<int>(words));
+    if (line.isValid()) {
+      const int x = static_cast<int>(line.cursorToX(static_cast<int>(words)));
+      const int width = std::max(15 * avgW - 1, fm.horizontalAdvance(QString::fromLatin1(kPdfReaderLinkText)) + 2);
+      at = QRect(message.left() + x, message.top() + static_cast<int>(line.y()) - h / 4, width, at.height());
+      // Over a line with another below it, the link keeps to its own line.
+      if (line.lineNumber() + 1 < layout.lineCount())
+        at = QRect(at.left(), message.top() + static_cast<int>(line.y()), width, static_cast<int>(line.height()));
+    }
+  }
   link_ = new CHyperlink(this);
   link_->setObjectName(QStringLiteral("PDF_READER_LINK"));
   link_->setText(QString::fromLatin1(kPdfReaderLinkText));
@@ -143,12 +175,20 @@ int CWarningOneDlg::DoModal() {
   return exec();
 }
 
+QString CWarningOneDlg::DisplayedMessage() const {
+  if (!pdfMode_) return message_;
+  // The link's words stay on one line.
+  QString shown = message_;
+  return shown.replace(QString::fromLatin1(kPdfReaderLinkText),
+                       QString::fromLatin1(kPdfReaderLinkText).replace(u' ', QChar(0x00A0)));
+}
+
 void CWarningOneDlg::DrawContent(QPainter& p) {
   p.setFont(SkinFont(14, 700));
   SkinTextEntry title = skin_.Text(QStringLiteral("WARNING_ONE_TITLE"));
   if (skin_.Has(QStringLiteral("WARNING_ONE_TITLE"))) DrawCentred(p, title.x, title.y, title.text);
   if (skin_.Has(QStringLiteral("WARNING_ONE_STRING")))
-    DrawWrapped(p, skin_.Control(QStringLiteral("WARNING_ONE_STRING")).rect(), message_);
+    DrawWrapped(p, skin_.Control(QStringLiteral("WARNING_ONE_STRING")).rect(), DisplayedMessage());
 }
 
 // --- CWarningTwoDlg ---------------------------------------------------------------------------------

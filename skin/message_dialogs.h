@@ -82,6 +82,8 @@ class CWarningOneDlg : public CSkinDialog {
   bool Create();
   int DoModal() override;
   CHyperlink* link() const { return link_; }
+  // The message as drawn: in PDF mode the link's words are kept on one line.
+  QString DisplayedMessage() const;
 
  protected:
   void DrawContent(QPainter& p) override;

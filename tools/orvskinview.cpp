@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
       for (int i = 1; i <= 60; ++i) list->addItem(QStringLiteral("Game command %1 with a long name to scroll").arg(i));
       auto keys = ReadSkinSection(SkinDataPath(folder, "Skins.xml"), QStringLiteral("SCROLL_BAR"));
       QString file = keys.count(QStringLiteral("SCROLL_BAR_IMAGE")) ? keys[QStringLiteral("SCROLL_BAR_IMAGE")]
-                                                                     : QStringLiteral("ScrollBar.bmp");
+                                                                     : QStringLiteral("scrollbar.png");
       LoadSkinImage(SkinImagePath(folder, file), scrollImage);
       SkinScrollWindow(list, scrollImage);
     } else if (section == "FOLDERS") {

@@ -92,6 +92,39 @@ TEST(ShapedDialog, TheServersOutlineIsTheRegionOfTheMask) {
   dialog.done(2);
 }
 
+TEST(ShapedDialog, TheProductsDialogsCarryTheOutlinesOfTheirMasks) {
+  NEED_X();
+  const std::string bin = std::string(ORV_PROGRAM_DIR) + "/";
+  if (ReadSkinSection(bin + "Skins.xml", "ABOUT").empty()) GTEST_SKIP() << "skipped: the program folder has no skin";
+  TempDir runtime, conf, bus;
+  ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+  ::setenv("ORV_BUS_DIR", bus.path().c_str(), 1);
+  X11Probe x(TestDisplay());
+  ASSERT_TRUE(x.ok());
+  std::vector<std::pair<QString, std::function<std::unique_ptr<CSkinDialog>()>>> dialogs = {
+      {"ABOUT", [&] { return std::make_unique<CAboutDialog>(bin, conf.path()); }},
+      {"WARNING_ONE", [&] { return std::make_unique<CWarningOneDlg>("Notice", bin); }},
+      {"WARNING_TWO", [&] { return std::make_unique<CWarningTwoDlg>(bin, "Question"); }},
+      {"WARNING_THREE", [&] { return std::make_unique<CWarningThreeDlg>(bin, conf.path()); }},
+      {"WARNING_THREE2", [&] { return std::make_unique<CWarningThree2Dlg>(bin, conf.path()); }},
+      {"WARNING_FOUR", [&] { return std::make_unique<CWarningFourDlg>(bin, conf.path()); }},
+  };
+  for (auto& [section, make] : dialogs) {
+    std::unique_ptr<CSkinDialog> dialog = make();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get())) << section.toStdString();
+    std::optional<QRegion> expected = RegionFromMask(dialog->skin().images.mask);
+    ASSERT_TRUE(expected) << section.toStdString();
+    EXPECT_NE(*expected, QRegion(dialog->rect())) << section.toStdString() << " is not shaped at all";
+    QRegion outline;
+    EXPECT_TRUE(WaitUntil([&] {
+      outline = ServerOutline(x, static_cast<unsigned long>(dialog->winId()));
+      return outline.xored(*expected).isEmpty();
+    }, 3000)) << section.toStdString();
+    dialog->done(2);
+  }
+}
+
 // --- the agent's on-board question -----------------------------------------------------------------------
 
 pid_t StartProgram(const std::string& program) {
