@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
   const char* source = "drawn";
   if (skins.count("MAIN_MASK") && LoadSkinImage(SkinImagePath(program, skins["MAIN_MASK"]), main)) source = "product";
   if (main.isNull()) main = DrawnMainMask();
-  std::printf("main window mask: %s\n", source);
+  std::printf("main window mask: %s, %dx%d, QImage format %d\n", source, main.width(), main.height(), static_cast<int>(main.format()));
   CompareRegions("main_mask", main, 200);
   CompareRegions("many_runs_4000", ManyRunsMask(), 10);
 

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -176,25 +177,112 @@ QImage ThirtyTwoBit(const QImage& mask) {
   }
 }
 
+// The runs of one row of a one-bit mask, eight pixels at a time where a byte is all inside or
+// all outside. `inside0` and `inside1` tell which of the two colours are inside.
+void BitRowRuns(const uchar* row, int width, int first, bool msbFirst, bool inside0, bool inside1,
+                std::vector<int>& runs) {
+  auto insideBits = [&](uchar b) -> uchar { return static_cast<uchar>((inside1 ? b : 0) | (inside0 ? ~b : 0)); };
+  bool inRun = false;
+  int start = 0;
+  int x = first;
+  const uint64_t inside0Word = inside0 ? ~uint64_t{0} : 0;
+  while (x < width) {
+    // Sixty-four pixels at once where they are all alike, whichever the bit order.
+    if ((x & 7) == 0 && x + 64 <= width) {
+      uint64_t word;
+      std::memcpy(&word, row + (x >> 3), sizeof word);
+      const uint64_t in = (inside1 ? word : 0) | (inside0Word & ~word);
+      if (in == 0 || in == ~uint64_t{0}) {
+        const bool all = in != 0;
+        if (all != inRun) {
+          if (all)
+            start = x;
+          else
+            runs.insert(runs.end(), {start, x});
+          inRun = all;
+        }
+        x += 64;
+        continue;
+      }
+    }
+    if ((x & 7) == 0 && x + 8 <= width) {
+      const uchar b = insideBits(row[x >> 3]);
+      if (b == 0x00 || b == 0xFF) {
+        const bool in = b == 0xFF;
+        if (in != inRun) {
+          if (in)
+            start = x;
+          else
+            runs.insert(runs.end(), {start, x});
+          inRun = in;
+        }
+        x += 8;
+        continue;
+      }
+    }
+    const uchar b = insideBits(row[x >> 3]);
+    const bool in = ((msbFirst ? (b >> (7 - (x & 7))) : (b >> (x & 7))) & 1) != 0;
+    if (in != inRun) {
+      if (in)
+        start = x;
+      else
+        runs.insert(runs.end(), {start, x});
+      inRun = in;
+    }
+    ++x;
+  }
+  if (inRun) runs.insert(runs.end(), {start, width});
+}
+
+// Scans the mask row by row from `firstRow`, each row from `firstColumn`. One-bit and 8-bit
+// indexed masks are read through their colour tables without a 32-bit copy.
 template <class IsTransparent>
 std::optional<QRegion> ScanMask(const QImage& mask, int firstColumn, int firstRow, IsTransparent transparent) {
   if (mask.isNull()) return std::nullopt;
-  const QImage pixels = ThirtyTwoBit(mask);
-  const int w = pixels.width();
-  const int h = pixels.height();
+  const int w = mask.width();
+  const int h = mask.height();
+  const int x0 = std::max(0, firstColumn);
   RunCollector collector;
   std::vector<int> runs;
+  const QImage::Format format = mask.format();
+  if ((format == QImage::Format_Mono || format == QImage::Format_MonoLSB) && mask.colorCount() >= 2) {
+    const bool inside0 = !transparent(mask.color(0)), inside1 = !transparent(mask.color(1));
+    for (int y = std::max(0, firstRow); y < h; ++y) {
+      runs.clear();
+      BitRowRuns(mask.constScanLine(y), w, x0, format == QImage::Format_Mono, inside0, inside1, runs);
+      collector.AddRow(y, runs);
+    }
+    return collector.Finish();
+  }
+  if (format == QImage::Format_Indexed8 && mask.colorCount() > 0) {
+    bool inside[256];
+    for (int i = 0; i < 256; ++i) inside[i] = i >= mask.colorCount() || !transparent(mask.color(i));
+    for (int y = std::max(0, firstRow); y < h; ++y) {
+      const uchar* row = mask.constScanLine(y);
+      runs.clear();
+      int x = x0;
+      while (x < w) {
+        while (x < w && !inside[row[x]]) ++x;
+        if (x >= w) break;
+        int start = x;
+        while (x < w && inside[row[x]]) ++x;
+        runs.insert(runs.end(), {start, x});
+      }
+      collector.AddRow(y, runs);
+    }
+    return collector.Finish();
+  }
+  const QImage pixels = ThirtyTwoBit(mask);
   for (int y = std::max(0, firstRow); y < h; ++y) {
     const uint32_t* row = reinterpret_cast<const uint32_t*>(pixels.constScanLine(y));
     runs.clear();
-    int x = std::max(0, firstColumn);
+    int x = x0;
     while (x < w) {
       while (x < w && transparent(row[x])) ++x;
       if (x >= w) break;
-      int x0 = x;
+      int start = x;
       while (x < w && !transparent(row[x])) ++x;
-      runs.push_back(x0);
-      runs.push_back(x);
+      runs.insert(runs.end(), {start, x});
     }
     collector.AddRow(y, runs);
   }

@@ -100,6 +100,45 @@ TEST(RegionFromMask, AgreesWithQtsOwnOnALargeMask) {
   EXPECT_GT(ours->boundingRect().height(), 3890);
 }
 
+TEST(RegionFromMask, OneBitAndIndexedMasksGiveTheSameRegions) {
+  // Odd widths, runs that start and end inside a byte, whole bytes in and out.
+  QImage mask(77, 9, QImage::Format_RGB32);
+  mask.fill(Qt::white);
+  {
+    QPainter p(&mask);
+    p.fillRect(QRect(3, 0, 30, 4), Qt::black);
+    p.fillRect(QRect(16, 4, 61, 3), Qt::black);
+    p.fillRect(QRect(0, 7, 1, 2), Qt::black);
+    p.fillRect(QRect(41, 7, 7, 2), Qt::black);
+    p.fillRect(QRect(70, 8, 7, 1), QColor(200, 0, 0));
+  }
+  const QImage forms[] = {
+      mask.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither),
+      mask.convertToFormat(QImage::Format_MonoLSB, Qt::ThresholdDither),
+      mask.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither),
+      mask.convertToFormat(QImage::Format_ARGB32),
+  };
+  std::optional<QRegion> expected = RegionFromMask(mask);
+  ASSERT_TRUE(expected);
+  for (const QImage& form : forms) {
+    std::optional<QRegion> region = RegionFromMask(form);
+    ASSERT_TRUE(region) << form.format();
+    EXPECT_TRUE(SameArea(*region, *expected)) << form.format();
+    for (int column : {0, 5, 8, 17, 40, 76}) {
+      std::optional<QRegion> clipped = RegionFromMaskClipped(form, 1, column);
+      QRegion want = expected->intersected(QRect(column, 0, 77 - column, 9));
+      EXPECT_EQ(clipped.has_value(), !want.isEmpty()) << form.format() << " from " << column;
+      if (clipped) EXPECT_TRUE(SameArea(*clipped, want)) << form.format() << " from " << column;
+    }
+  }
+  // A two-colour mask whose colours are both dark is inside everywhere.
+  QImage dark(10, 2, QImage::Format_Mono);
+  dark.setColorTable({qRgb(0, 0, 0), qRgb(10, 10, 10)});
+  dark.fill(0);
+  dark.setPixel(3, 1, 1);
+  EXPECT_TRUE(SameArea(*RegionFromMask(dark), QRegion(0, 0, 10, 2)));
+}
+
 TEST(RegionFromMask, ANullMaskGivesNoRegion) { EXPECT_FALSE(RegionFromMask(QImage()).has_value()); }
 
 TEST(RegionFromMaskClipped, Modes) {
