@@ -284,6 +284,7 @@ std::function<void(CBitmapBtn*, QMimeData*)>& CBitmapBtn::DragRunner() {
     QDrag* drag = new QDrag(button);
     drag->setMimeData(data);
     drag->exec(Qt::CopyAction, Qt::CopyAction);
+    drag->deleteLater();
   };
   return runner;
 }
