@@ -34,9 +34,9 @@ CSkinDialog::CSkinDialog(std::string installFolder, QWidget* parent)
 
 CSkinDialog::~CSkinDialog() = default;
 
-void CSkinDialog::SetUpSkin(const SkinWindowSpec& spec) {
-  setObjectName(spec.section);
-  skin_.Skin(this, installFolder_, spec);
+void CSkinDialog::SetUpSkin(const SkinWindowSetup& setup) {
+  setObjectName(setup.section);
+  skin_.Skin(this, installFolder_, setup);
   if (skin_.images.normal.isNull()) resize(360, 180);  // no picture: a plain face that still shows the texts
   setFixedSize(size());
   skin_.ApplyOutline(this);
@@ -100,11 +100,11 @@ void CSkinDialog::keyPressEvent(QKeyEvent* e) {
 
 CWarningOneDlg::CWarningOneDlg(const QString& message, const std::string& installFolder, QWidget* parent)
     : CSkinDialog(installFolder, parent), message_(message) {
-  SkinWindowSpec spec;
-  spec.section = QStringLiteral("WARNING_ONE");
-  spec.requireImages = true;
-  spec.buttonKeys = {QStringLiteral("BUTTON_EXIT"), QStringLiteral("BUTTON_OK")};
-  SetUpSkin(spec);
+  SkinWindowSetup setup;
+  setup.section = QStringLiteral("WARNING_ONE");
+  setup.requireImages = true;
+  setup.buttonKeys = {QStringLiteral("BUTTON_EXIT"), QStringLiteral("BUTTON_OK")};
+  SetUpSkin(setup);
   Answer(QStringLiteral("BUTTON_OK"), 2);
   setWindowTitle(skin_.Text(QStringLiteral("WARNING_ONE_TITLE")).text);
 }
@@ -195,10 +195,10 @@ void CWarningOneDlg::DrawContent(QPainter& p) {
 
 CWarningTwoDlg::CWarningTwoDlg(const std::string& installFolder, const QString& message, QWidget* parent)
     : CSkinDialog(installFolder, parent), message_(message) {
-  SkinWindowSpec spec;
-  spec.section = QStringLiteral("WARNING_TWO");
-  spec.buttonKeys = {QStringLiteral("BUTTON_EXIT"), QStringLiteral("BUTTON_YES"), QStringLiteral("BUTTON_NO")};
-  SetUpSkin(spec);
+  SkinWindowSetup setup;
+  setup.section = QStringLiteral("WARNING_TWO");
+  setup.buttonKeys = {QStringLiteral("BUTTON_EXIT"), QStringLiteral("BUTTON_YES"), QStringLiteral("BUTTON_NO")};
+  SetUpSkin(setup);
   Answer(QStringLiteral("BUTTON_YES"), 1);
   Answer(QStringLiteral("BUTTON_NO"), 2);
 }
@@ -254,12 +254,12 @@ void CWarningTwoDlg::DrawContent(QPainter& p) {
 COptionWarningDlg::COptionWarningDlg(const std::string& installFolder, std::string confFolder, const QString& section,
                                      ConfigValue flag, bool dragByBackground, QWidget* parent)
     : CSkinDialog(installFolder, parent), section_(section), confFolder_(std::move(confFolder)), flag_(flag) {
-  SkinWindowSpec spec;
-  spec.section = section;
-  spec.dragByBackground = dragByBackground;
-  spec.buttonKeys = {QStringLiteral("BUTTON_EXIT"), QStringLiteral("BUTTON_YES"), QStringLiteral("BUTTON_NO"),
+  SkinWindowSetup setup;
+  setup.section = section;
+  setup.dragByBackground = dragByBackground;
+  setup.buttonKeys = {QStringLiteral("BUTTON_EXIT"), QStringLiteral("BUTTON_YES"), QStringLiteral("BUTTON_NO"),
                      QStringLiteral("BUTTON_OPTION")};
-  SetUpSkin(spec);
+  SetUpSkin(setup);
   if (CBitmapBtn* option = optionButton()) option->toggle = true;
   if (CBitmapBtn* yes = skin_.Button(QStringLiteral("BUTTON_YES"))) {
     yes->caption = yes->tooltipText();
@@ -327,11 +327,11 @@ CAboutDialog::CAboutDialog(const std::string& installFolder, std::string confFol
     : CSkinDialog(installFolder, parent), confFolder_(std::move(confFolder)) {
   const QString title = QString::fromStdU16String(std::u16string(kAboutWindowTitle));
   setWindowTitle(title);
-  SkinWindowSpec spec;
-  spec.section = QStringLiteral("ABOUT");
-  spec.dragByBackground = true;
-  spec.buttonKeys = {QStringLiteral("BUTTON_EXIT")};
-  SetUpSkin(spec);
+  SkinWindowSetup setup;
+  setup.section = QStringLiteral("ABOUT");
+  setup.dragByBackground = true;
+  setup.buttonKeys = {QStringLiteral("BUTTON_EXIT")};
+  SetUpSkin(setup);
   clean_ = skin_.images.normal;
   DrawVersions();
   RegisterWindow(kAboutWindowTitle);

@@ -51,7 +51,7 @@ class CSkinDialog : public QDialog, public SkinMessageTarget {
 
  protected:
   // Runs the skinning sequence, makes the window frameless and shaped, and wires the exit button.
-  void SetUpSkin(const SkinWindowSpec& spec);
+  void SetUpSkin(const SkinWindowSetup& setup);
   // Answer buttons also show their tooltip as caption; clicking one ends the dialog with `result`.
   void Answer(const QString& key, int result);
   // Draws the dialog's texts over its normal image.

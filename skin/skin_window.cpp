@@ -51,18 +51,18 @@ QString ReadSkinSectionText(const std::string& path, const QString& section) {
 
 SkinWindow::~SkinWindow() = default;
 
-void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const SkinWindowSpec& spec, Clock* clock) {
+void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const SkinWindowSetup& setup, Clock* clock) {
   window_ = window;
   installFolder_ = installFolder;
   // Images: each occurrence of the section loads what it names, so a later one overrides an
   // earlier one key by key, and a file that does not load leaves the image it had.
-  for (const auto& keys : ReadOccurrences(SkinDataPath(installFolder, "Skins.xml"), spec.section)) {
+  for (const auto& keys : ReadOccurrences(SkinDataPath(installFolder, "Skins.xml"), setup.section)) {
     auto load = [&](const char* suffix, QImage& target) {
-      auto it = keys.find(spec.section + QLatin1String(suffix));
+      auto it = keys.find(setup.section + QLatin1String(suffix));
       if (it != keys.end()) LoadSkinImage(SkinImagePath(installFolder, it->second), target, nullptr, clock);
     };
     load("_NORMAL", images.normal);
-    if (spec.hasDisable)
+    if (setup.hasDisable)
       load("_DISABLE", images.disable);
     else
       load("_NORMAL", images.disable);
@@ -70,13 +70,13 @@ void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const S
     load("_OVER", images.over);
     load("_MASK", images.mask);
   }
-  if (spec.requireImages &&
+  if (setup.requireImages &&
       (images.normal.isNull() || images.down.isNull() || images.over.isNull() || images.mask.isNull()))
     throw xException(QString::fromLatin1(kNoPictureMessage));
   if (!images.normal.isNull()) window->resize(images.normal.size());
 
-  strings_ = ReadSkinSection(SkinDataPath(installFolder, "Strings.xml"), spec.section);
-  for (const QString& key : spec.buttonKeys) {
+  strings_ = ReadSkinSection(SkinDataPath(installFolder, "Strings.xml"), setup.section);
+  for (const QString& key : setup.buttonKeys) {
     auto it = strings_.find(key);
     if (it == strings_.end()) continue;
     SkinControlEntry entry = ParseControlEntry(it->second);
@@ -91,8 +91,8 @@ void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const S
   }
 
   outline = RegionFromMask(images.mask, QColor(255, 255, 255), 0);
-  if (spec.requireOutline && !outline) throw xException(QString::fromLatin1(kNoMaskMessage));
-  if (spec.dragByBackground) window->installEventFilter(this);
+  if (setup.requireOutline && !outline) throw xException(QString::fromLatin1(kNoMaskMessage));
+  if (setup.dragByBackground) window->installEventFilter(this);
 }
 
 bool SkinWindow::ApplyOutline(QWidget* window) {

@@ -33,7 +33,7 @@ std::map<QString, QString> ReadSkinSection(const std::string& path, const QStrin
 // the last occurrence counts.
 QString ReadSkinSectionText(const std::string& path, const QString& section);
 
-struct SkinWindowSpec {
+struct SkinWindowSetup {
   QString section;                // ABOUT, WARNING_ONE, MAIN ...
   bool hasDisable = false;        // the section has a <SECTION>_DISABLE image
   bool requireImages = false;     // normal, down, over and mask must load, else xException
@@ -50,7 +50,7 @@ class SkinWindow : public QObject {
   // Loads the images (throwing xException when required ones are missing), sizes `window` to
   // the normal image, reads the Strings.xml section and creates the buttons as visible children
   // of `window`, and builds the outline. The outline is not applied: ApplyOutline does that.
-  void Skin(QWidget* window, const std::string& installFolder, const SkinWindowSpec& spec, Clock* clock = nullptr);
+  void Skin(QWidget* window, const std::string& installFolder, const SkinWindowSetup& setup, Clock* clock = nullptr);
   // Gives `window` its outline; false when there is none (the window stays rectangular).
   bool ApplyOutline(QWidget* window);
   // The window's normal image over `painter`'s whole area.

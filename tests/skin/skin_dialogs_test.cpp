@@ -118,8 +118,8 @@ TEST_F(DialogTest, AWindowWithADisabledPictureAndALatchedButton) {
                  "<BUTTON_APPLY>Apply,60,10,40,20,Apply,FALSE</BUTTON_APPLY></MAIN>");
   QWidget window;
   SkinWindow skin;
-  SkinWindowSpec spec{"MAIN", true, true, {"ENABLE_IN_GAME_MODE", "BUTTON_APPLY", "BUTTON_MISSING"}, true, true};
-  skin.Skin(&window, folder.folder(), spec);
+  SkinWindowSetup setup{"MAIN", true, true, {"ENABLE_IN_GAME_MODE", "BUTTON_APPLY", "BUTTON_MISSING"}, true, true};
+  skin.Skin(&window, folder.folder(), setup);
   EXPECT_EQ(window.size(), QSize(200, 100));
   EXPECT_EQ(skin.images.disable.pixelColor(0, 0), kDisableColour);
   ASSERT_EQ(skin.buttons().size(), 2u);
@@ -135,7 +135,7 @@ TEST_F(DialogTest, AWindowWithADisabledPictureAndALatchedButton) {
   QWidget second;
   SkinWindow noOutline;
   try {
-    noOutline.Skin(&second, folder.folder(), spec);
+    noOutline.Skin(&second, folder.folder(), setup);
     ADD_FAILURE() << "no exception";
   } catch (const xException& e) {
     EXPECT_EQ(e.message(), "Mask is not initialize");
