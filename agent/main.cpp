@@ -28,7 +28,12 @@ constexpr orv::WParam kPbtResumeSuspend = 7;
 // question need it), else a plain one.
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
   const char* display = std::getenv("DISPLAY");
-  if (display && *display) return std::make_unique<QApplication>(argc, argv);
+  if (display && *display) {
+    auto app = std::make_unique<QApplication>(argc, argv);
+    // The agent's only windows are its questions: answering one must not end the agent.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return app;
+  }
   return std::make_unique<QCoreApplication>(argc, argv);
 }
 

@@ -263,6 +263,10 @@ TEST_F(AgentQuestionTest, YesClickedOnTheSkinnedDialogTakesTheOnBoardProfileOver
   EXPECT_TRUE(WaitUntil([&] { return StoredButton(5) == 402 && StoredButton(6) == 16; }, 10000))
       << "the on-board profile was not taken over";
   EXPECT_TRUE(WaitUntil([&] { return x.FindViewable(normal.width(), normal.height(), &ax, &ay) == 0; }, 5000));
+  // The question was the agent's only window: closing it does not end the agent.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(::waitpid(agent_, nullptr, WNOHANG), 0) << "the agent ended with its question";
+  EXPECT_NE(bus::FindWindow(kAgentWindowTitle), 0u);
 }
 
 }  // namespace
