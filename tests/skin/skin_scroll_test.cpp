@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QListWidget>
+#include <QTableWidget>
 #include <QScrollBar>
 #include <QTest>
 
@@ -209,6 +210,34 @@ TEST(CSkinScrollWnd, KeepsTheBarsInStepWithAList) {
   delete list;
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(guard.isNull());
+}
+
+TEST(CSkinScrollWnd, BothBarsLeaveTheCornerSquare) {
+  ManualTimers timers;
+  QWidget parent;
+  parent.resize(300, 300);
+  auto* table = new QTableWidget(40, 20, &parent);
+  table->setGeometry(0, 0, 200, 150);
+  parent.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+  QImage image = NineCells();
+  CSkinScrollWnd* wrap = SkinScrollWindow(table, image);
+  EXPECT_TRUE(wrap->verticalBar()->isVisibleTo(wrap));
+  EXPECT_TRUE(wrap->horizontalBar()->isVisibleTo(wrap));
+  EXPECT_EQ(wrap->cornerMode(), 2);
+  EXPECT_EQ(wrap->clip()->geometry(), QRect(0, 0, 200 - 13, 150 - 13));
+  EXPECT_EQ(wrap->horizontalBar()->geometry(), QRect(0, 150 - 13, 200 - 13, 13));
+  // The corner square comes from column 8, row 0 of the picture.
+  QImage shown = wrap->grab().toImage();
+  EXPECT_EQ(shown.pixelColor(200 - 6, 150 - 6), QColor(160, 0, 7));
+  // A drag of the horizontal thumb scrolls the table sideways.
+  ScrollGeometry g = wrap->horizontalBar()->Geometry();
+  const int thumb = g.arrow + g.offset + 2;
+  QTest::mousePress(wrap->horizontalBar(), Qt::LeftButton, {}, QPoint(thumb, 5));
+  QTest::mouseMove(wrap->horizontalBar(), QPoint(thumb + 60, 5));
+  EXPECT_GT(table->horizontalScrollBar()->value(), 0);
+  QTest::mouseRelease(wrap->horizontalBar(), Qt::LeftButton, {}, QPoint(thumb + 60, 5));
+  EXPECT_EQ(wrap->horizontalBar()->info().pos, table->horizontalScrollBar()->value());
 }
 
 }  // namespace
