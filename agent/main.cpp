@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QApplication>
-#include <QMessageBox>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +18,7 @@
 #include "platform/folders.h"
 #include "platform/input/input_injector.h"
 #include "platform/process_rights.h"
+#include "skin/message_dialogs.h"
 
 namespace {
 
@@ -26,16 +26,27 @@ namespace {
 // question need it), else a plain one.
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
   const char* display = std::getenv("DISPLAY");
-  if (display && *display) return std::make_unique<QApplication>(argc, argv);
+  if (display && *display) {
+    auto app = std::make_unique<QApplication>(argc, argv);
+    // The agent's only windows are its questions: answering one must not end the agent.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return app;
+  }
   return std::make_unique<QCoreApplication>(argc, argv);
 }
 
-// A plain yes/no question box; without a display the answer is no.
+// The skinned yes/no question, placed at the bottom right of the desktop; without a display the
+// answer is no.
 bool AskYesNo(std::u16string_view text) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
   QString question = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-  return QMessageBox::question(nullptr, QStringLiteral("Orvandel Tidefall MMO Gaming Mouse"), question,
-                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  try {
+    orv::CWarningTwoDlg dialog(orv::ProgramFolder(), question);
+    dialog.SetBottomRight(true);
+    return dialog.DoModal() == 1;
+  } catch (const orv::xException&) {
+    return false;
+  }
 }
 
 }  // namespace
