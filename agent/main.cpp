@@ -14,7 +14,7 @@
 #include "agent/system_services.h"
 #include "device/device_io.h"
 #include "link/messages.h"
-#include "link/qt_bus_pump.h"
+#include "link/qt/bus_pump.h"
 #include "platform/desktop/notices.h"
 #include "platform/folders.h"
 #include "platform/input/input_injector.h"

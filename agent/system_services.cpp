@@ -1,7 +1,5 @@
 #include "agent/system_services.h"
 
-#include <algorithm>
-
 #include "link/messages.h"
 #include "platform/desktop/pointer_settings.h"
 #include "platform/desktop/shell.h"
@@ -21,29 +19,6 @@ bool SystemDesktop::SetWheelScrollLines(int lines) {
 }
 
 bool SystemDesktop::LaunchProgram(const std::string& path) { return ShellOpenProgram(path); }
-
-void QtWindowTimers::SetTimer(uint32_t id, uint32_t periodMs) {
-  Entry& e = timers_[id];
-  if (!e.timer) {
-    e.timer = std::make_unique<QTimer>();
-    QObject::connect(e.timer.get(), &QTimer::timeout, this, [this, id] {
-      Entry& t = timers_[id];
-      if (t.waiting || !window_) return;
-      t.waiting = bus::Post(window_, WM_TIMER, id, 0);
-    });
-  }
-  e.timer->start(std::max(1, static_cast<int>(periodMs * scale_)));
-}
-
-void QtWindowTimers::KillTimer(uint32_t id) {
-  auto it = timers_.find(id);
-  if (it != timers_.end() && it->second.timer) it->second.timer->stop();
-}
-
-void QtWindowTimers::TickHandled(uint32_t id) {
-  auto it = timers_.find(id);
-  if (it != timers_.end()) it->second.waiting = false;
-}
 
 DeviceOpener SystemDeviceOpener() {
   return [](EventSemaphore& semaphore) -> std::unique_ptr<DeviceIo> {
