@@ -135,7 +135,7 @@ void CMyWnd::PostToWindow(std::u16string_view title, uint32_t code, WParam w, LP
 }
 
 void CMyWnd::SendToWindow(std::u16string_view title, uint32_t code, WParam w, LParam l) {
-  if (WindowHandle h = bus::FindWindow(title)) bus::Send(h, code, w, l);
+  if (WindowHandle h = bus::FindWindow(title)) bus::SendTimeout(h, code, w, l, bus::kPeerSendTimeoutMs);
 }
 
 // ---- Messages from the panel and other programs --------------------------------------------

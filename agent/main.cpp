@@ -36,6 +36,9 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
 // A plain yes/no question box; without a display the answer is no.
 bool AskYesNo(std::u16string_view text) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
+  // Asked inside the agent window's handler: its posted messages and timer ticks wait while the
+  // box's modal loop runs, sends from other programs are answered (see link/window_bus.h).
+  orv::bus::ModalScope modal;
   QString question = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
   return QMessageBox::question(nullptr, QStringLiteral("Orvandel Tidefall MMO Gaming Mouse"), question,
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
