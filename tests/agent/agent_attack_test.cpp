@@ -224,7 +224,7 @@ void HoldRegistryLock(Fixture& f) {
   bus::RegisterMessage(ToUtf16("made by root for " + f.dir.path()));  // the table exists, made by root
   std::string table = f.bus + "/registered-messages";
   ASSERT_TRUE(std::filesystem::exists(table));
-  PeerProcess& holder = f.Other({"/usr/bin/flock", "-x", table, "-c", "echo locked; exec sleep 600"});
+  PeerProcess& holder = f.Other({ORV_TEST_PEER, "lock", table});
   ASSERT_EQ(holder.ReadLine(), "locked");
 }
 

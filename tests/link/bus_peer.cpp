@@ -6,12 +6,16 @@
 //                                      would; prints what it found and what it got
 //   orv_bus_peer logging TITLE         one window that prints "got <code>" for every message
 //                                      it receives (an impostor taking another's title)
+//   orv_bus_peer lock PATH             takes an exclusive lock on the file at PATH, prints
+//                                      "locked" and holds it until killed
 //   orv_bus_peer idle-pipe PATH N      opens N connections to the pipe at PATH and keeps them
 //                                      idle; prints "served S refused R" once the server has
 //                                      answered (a refused one gets the busy notice)
 //
 // The window answers the peer messages of peer_protocol.h.
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -120,6 +124,14 @@ int ActAsPanel(const char* uid) {
   return 0;
 }
 
+int HoldLock(const char* path) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::flock(fd, LOCK_EX) != 0) return 2;
+  std::printf("locked\n");
+  std::fflush(stdout);
+  for (;;) ::pause();
+}
+
 int HoldPipe(const char* path, int count) {
   std::vector<int> fds;
   for (int i = 0; i < count; ++i) {
@@ -150,7 +162,8 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "agent") == 0) return orv::test::ServeWindow(argv[2], true);
   if (argc == 3 && std::strcmp(argv[1], "panel") == 0) return orv::test::ActAsPanel(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "logging") == 0) return orv::test::ServeWindow(argv[2], false, true);
+  if (argc == 3 && std::strcmp(argv[1], "lock") == 0) return orv::test::HoldLock(argv[2]);
   if (argc == 4 && std::strcmp(argv[1], "idle-pipe") == 0) return orv::test::HoldPipe(argv[2], std::atoi(argv[3]));
-  std::fprintf(stderr, "usage: orv_bus_peer window|agent|logging TITLE | panel UID | idle-pipe PATH N\n");
+  std::fprintf(stderr, "usage: orv_bus_peer window|agent|logging TITLE | panel UID | lock PATH | idle-pipe PATH N\n");
   return 1;
 }
