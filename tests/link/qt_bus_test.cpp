@@ -113,8 +113,9 @@ TEST_F(LinkQt, TimerTicksNeverComeBeforeTheirPeriodOnTheClock) {
     Steady::time_point realPrevious = realStart;
     for (size_t i = 0; i < at.size(); ++i) {
       EXPECT_GE(at[i] - previous, c.periodMs) << c.name << ", tick " << i;
-      if (!c.halfSpeed)
+      if (!c.halfSpeed) {
         EXPECT_GE(realAt[i] - realPrevious, std::chrono::milliseconds(c.periodMs)) << c.name << ", tick " << i;
+      }
       previous = at[i];
       realPrevious = realAt[i];
     }

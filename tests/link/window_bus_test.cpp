@@ -504,6 +504,8 @@ TEST_F(LinkBus, TheRegisteredMessagesTableIsNeitherFollowedThroughALinkNorWaited
 // The bus folder each environment gives, and what it must not use.
 TEST(LinkBusFolder, IsPrivateToItsUserAndNeverALinkNorAnotherUsersFolder) {
   TempDir dir;
+  const char* tmpdir = std::getenv("TMPDIR");
+  std::string savedTmpdir = tmpdir ? tmpdir : "";
   ::chmod(dir.path().c_str(), 0755);
   uid_t self = ::geteuid();
   std::string runtime = dir / "runtime", tmp = dir / "tmp", own = dir / "own", open = dir / "open",
@@ -564,7 +566,7 @@ TEST(LinkBusFolder, IsPrivateToItsUserAndNeverALinkNorAnotherUsersFolder) {
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_mode & 07777, 0700u);
   }
-  ::unsetenv("TMPDIR");
+  savedTmpdir.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", savedTmpdir.c_str(), 1);
   ::unsetenv("XDG_RUNTIME_DIR");
 }
 
