@@ -17,6 +17,7 @@
 #include <set>
 #include <vector>
 
+#include "link/agent_link.h"
 #include "link/bus_frame.h"
 #include "link/message_table.h"
 #include "link/messages.h"
@@ -371,6 +372,20 @@ TEST_F(LinkBus, SendTimeoutAnswersInTimeAndGivesUpOnAHungPeerWithoutEverTakingIt
   EXPECT_EQ(bus::Send(h, test::kPeerEcho, 5, 6), 11);
   EXPECT_EQ(bus::SendTimeout(h, test::kPeerEcho, 7, 1, 1000, &outcome), 8);
   EXPECT_EQ(outcome, bus::SendOutcome::kDelivered);
+}
+
+TEST_F(LinkBus, ThePanelsSendToABusyAgentGivesUpInTime) {
+  WindowHandle h = StartPeer(test::N(kAgentWindowTitle));
+  ASSERT_NE(h, 0u);
+  AgentLink link(false, 0);
+  bus::SendOutcome outcome = bus::SendOutcome::kNotDelivered;
+  EXPECT_EQ(link.Send(test::kPeerEcho, 3, 4, 1000, &outcome), 7);
+  EXPECT_EQ(outcome, bus::SendOutcome::kDelivered);
+  ASSERT_TRUE(bus::Post(h, test::kPeerBlock, 0, 300));
+  auto start = Clock::now();
+  EXPECT_EQ(link.Send(test::kPeerEcho, 1, 1, 50, &outcome), 0);
+  EXPECT_EQ(outcome, bus::SendOutcome::kTimedOut);
+  EXPECT_LT(MsSince(start), 250);
 }
 
 TEST_F(LinkBus, SendTimeoutToAPeerThatDiesOrIsNoWindowSaysNotDelivered) {
