@@ -14,6 +14,7 @@
 #include "device/device_io.h"
 #include "link/messages.h"
 #include "link/qt/bus_pump.h"
+#include "link/qt/window_timers.h"
 #include "platform/desktop/notices.h"
 #include "platform/folders.h"
 #include "platform/input/input_injector.h"
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<InputInjector> input =
       CreateInjector(InjectorChoiceFromEnvironment(), JoinPath(ConfFolder(), "InputRecord.txt"));
   SystemDesktop desktop;
-  QtWindowTimers timers(TimeScaleFromEnvironment());
+  BusWindowTimers timers(TimeScaleFromEnvironment());
 
   std::unique_ptr<SessionNotices> session;
   AgentServices services;

@@ -18,11 +18,12 @@
 #include <memory>
 
 #include "link/window_bus.h"
+#include "link/window_timers.h"
 #include "platform/clock.h"
 
 namespace orv {
 
-class BusWindowTimers : public QObject {
+class BusWindowTimers : public QObject, public WindowTimers {
  public:
   // `clock` measures the periods (the process clock when null); one of its milliseconds lasts
   // `timeScale` real milliseconds.
@@ -30,10 +31,10 @@ class BusWindowTimers : public QObject {
   ~BusWindowTimers() override;
   void SetWindow(WindowHandle window) { window_ = window; }
   // Starts (or restarts) timer `id`: its first tick is due `periodMs` from now.
-  void SetTimer(uint32_t id, uint32_t periodMs);
-  void KillTimer(uint32_t id);
+  void SetTimer(uint32_t id, uint32_t periodMs) override;
+  void KillTimer(uint32_t id) override;
   // The window has taken a tick of this timer from its queue.
-  void TickHandled(uint32_t id);
+  void TickHandled(uint32_t id) override;
 
  private:
   struct Entry {
