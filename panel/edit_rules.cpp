@@ -42,6 +42,15 @@ void EditRules::Load() {
   sets_.workingSet = sets_.savedSet;
 }
 
+void EditRules::DialogInitialised() {
+  if (store_.ReadValue(ConfigValue::TrayIconFlag) != 1) {
+    store_.WriteValue(ConfigValue::TrayIconFlag, 1);
+    agent_.PostToWindow(kTrayWindowTitle, UM_TRAY_ICON_FLAG_SET, 0, 0);
+  }
+  agent_.Post(UM_QUERY_MEMORY_SIZE, 0, 0);
+  view_.EnableApply(true);
+}
+
 int EditRules::RecountUnits() {
   gauge_.units = NeededUnits(sets_.activeWorking(), [this](int) {
     services_.MessageBox(kUndefinedFunctionMessage, u"", false);

@@ -30,6 +30,9 @@ class EditRules {
 
   // Config.xml into savedSet, copied to workingSet.
   void Load();
+  // The end of the window's initialisation: tells the tray program once that the panel has
+  // run (TRAY_ICON_FLAG), asks the agent for the on-board memory size, enables Apply.
+  void DialogInitialised();
   // Recounts the on-board units (a box for every button whose code the table does not know)
   // and refreshes the view.
   void Refresh();

@@ -442,3 +442,70 @@ TEST(FormatTwoNumbersTest, TakesTheFirstTwoNumbersAndLeavesTheRest) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+using test::RulesTest;
+using test::SentMessage;
+
+TEST_F(RulesTest, InitialisationTellsTheTrayProgramOnceAndAsksForTheMemorySize) {
+  rules->DialogInitialised();
+  EXPECT_TRUE(view.applyEnabled);
+  EXPECT_EQ(ReadConfigValue(conf, ConfigValue::TrayIconFlag), 1);
+  ASSERT_EQ(agent.windowPosts.size(), 1u);
+  EXPECT_EQ(agent.windowPosts[0].first, kTrayWindowTitle);
+  EXPECT_EQ(agent.windowPosts[0].second, (SentMessage{false, UM_TRAY_ICON_FLAG_SET, 0, 0}));
+  EXPECT_EQ(agent.Messages(), (std::vector<SentMessage>{{false, UM_QUERY_MEMORY_SIZE, 0, 0}}));
+  rules->DialogInitialised();
+  EXPECT_EQ(agent.windowPosts.size(), 1u);
+  EXPECT_EQ(agent.Messages().size(), 2u);
+}
+
+// Config.xml as a user may leave it: missing, unreadable, or edited by hand with anything.
+TEST_F(RulesTest, AnyConfigXmlLoadsAsDefaultsWhereItCannotBeReadAndApplyStillSaves) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> make;
+  } cases[] = {
+      {"missing", [](const std::string& p) { std::remove(p.c_str()); }},
+      {"a folder", [](const std::string& p) { std::remove(p.c_str()); ::mkdir(p.c_str(), 0700); }},
+      {"empty", [](const std::string& p) { test::WriteFile(p, ""); }},
+      {"a picture", [](const std::string& p) { test::WriteFile(p, std::string("GIF89a\x01\0\x01\0\0\0\0;", 13)); }},
+      {"cut short", [](const std::string& p) { test::WriteFile(p, test::ReadFile(p).substr(0, 3000)); }},
+      {"numbers out of range",
+       [](const std::string& p) {
+         test::WriteFile(p, "<root><PROFILE_ID>77</PROFILE_ID><POLLING_RATE>-4</POLLING_RATE>"
+                            "<PROFILE_1><BUTTON_3>99999</BUTTON_3><DPI_VALUE>x</DPI_VALUE></PROFILE_1></root>");
+       }},
+      {"random bytes",
+       [](const std::string& p) {
+         std::string junk;
+         for (int i = 0; i < 5000; ++i) junk.push_back(static_cast<char>((i * 7919) % 251));
+         test::WriteFile(p, junk);
+       }},
+  };
+  auto defaults = std::make_unique<ProfileSet>();
+  ResetProfileSet(*defaults);
+  ValidateProfileSet(*defaults);
+  for (const Case& c : cases) {
+    SetUp();
+    c.make(ConfigPath());
+    rules->Load();
+    rules->Refresh();
+    EXPECT_EQ(working().profileId, 0) << c.what;
+    EXPECT_EQ(working().pollingRate, defaults->pollingRate) << c.what;
+    for (int b = 0; b < kButtonCount; ++b) EXPECT_EQ(Code(working(), 0, b), kDefaultButtonCodes[b]) << c.what;
+    EXPECT_TRUE(services.boxes.empty()) << c.what;
+    EXPECT_FALSE(sets->Differ()) << c.what;
+    // An edit applied over it: a folder in the file's place cannot be replaced, anything else is.
+    working().profiles[0].buttons[6].code = 501;
+    rules->ApplyButton();
+    if (std::string(c.what) == "a folder") continue;
+    EXPECT_EQ(Code(*OnDisk(), 0, 6), 501) << c.what;
+    EXPECT_TRUE(services.Notices().empty()) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace orv
