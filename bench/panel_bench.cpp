@@ -1,7 +1,8 @@
 // orv_bench_panel: Apply in the panel on a full Config.xml (ten profiles, every macro slot
 // used with all of its 320 events), beside the bare store call it is built on.
-//   1. Apply after one button changed (the usual edit): compare, save, copy, tell the agent;
-//   2. SaveProfileSet of the same set alone, the floor of the first;
+//   1. Apply after one button changed (the usual edit): compare, save, read the file back to
+//      be sure it holds the set, copy, tell the agent;
+//   2. SaveProfileSet of the same set alone, the floor of the first (without the read-back);
 //   3. Apply with nothing changed (what OK costs after Apply).
 // Prints p50 and p99 of each and ends with RESULT lines.
 #include <chrono>

@@ -3,6 +3,7 @@
 // and a window that the test plays.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "base/files.h"
@@ -29,6 +30,7 @@ class RulesTest : public ::testing::Test {
     auto defaults = std::make_unique<ProfileSet>();
     ResetProfileSet(*defaults);
     ValidateProfileSet(*defaults);
+    std::filesystem::remove_all(ConfigPath());  // whatever an earlier case left there
     WriteFile(ConfigPath(), NewConfigDocument(*defaults));
     texts.changeProfileWarning = u"Copy profile %d over with profile %d?";
     texts.restoreProfileWarning = u"Your changes will be lost. Go on?";

@@ -509,3 +509,39 @@ TEST_F(RulesTest, AnyConfigXmlLoadsAsDefaultsWhereItCannotBeReadAndApplyStillSav
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+using test::RulesTest;
+
+// A Config.xml edited by hand that lacks elements: the update skips them, so the store writes
+// the file anew rather than report a save that did not arrive, and keeps the old one beside it.
+TEST_F(RulesTest, AConfigXmlMissingElementsIsWrittenAnewAndTheOldOneKept) {
+  const std::string lacking =
+      "<root><PROFILE_ID>0</PROFILE_ID><PROFILE_1><BUTTON_3>3,6,</BUTTON_3></PROFILE_1>"
+      "<WARNINGFOUR_OPTION_FLAG>1</WARNINGFOUR_OPTION_FLAG><PROFILE_CHAGED>4,1,</PROFILE_CHAGED></root>";
+  test::WriteFile(ConfigPath(), lacking);
+  rules->Load();
+  working().profiles[0].buttons[6].code = 501;
+  working().profiles[9].dpiStep = 4;
+  rules->ApplyButton();
+  EXPECT_TRUE(services.Notices().empty());
+  EXPECT_EQ(Code(*OnDisk(), 0, 6), 501);
+  EXPECT_EQ(OnDisk()->profiles[9].dpiStep, 4);
+  EXPECT_EQ(test::ReadFile(ConfigPath() + ".broken"), lacking);
+  EXPECT_EQ(ReadConfigValue(conf, ConfigValue::WarningFourOptionFlag), 1);
+  int index = -1, switched = -1;
+  ReadAutoSwitchState(conf, index, switched);
+  EXPECT_EQ(index, 4);
+  EXPECT_EQ(switched, 1);
+  // A complete file is updated in place and nothing is set aside.
+  std::remove((ConfigPath() + ".broken").c_str());
+  working().profiles[0].buttons[6].code = 9;
+  rules->ApplyButton();
+  EXPECT_EQ(Code(*OnDisk(), 0, 6), 9);
+  EXPECT_FALSE(std::filesystem::exists(ConfigPath() + ".broken"));
+}
+
+}  // namespace
+}  // namespace orv
