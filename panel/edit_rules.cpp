@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "link/messages.h"
 #include "profile/function_catalog.h"
+#include "panel/print_page.h"
 #include "profile/profile_files.h"
 
 namespace orv {
@@ -187,6 +188,14 @@ void EditRules::OpenUserGuide() {
   std::string folder = folders_.program;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (!services_.OpenDocument(JoinPath(folder, kUserGuideFileName))) services_.WarningOne(kNoPdfReaderMessage);
+}
+
+bool EditRules::Print(const QImage& base, const std::u16string (&labels)[kButtonCount]) {
+  const Profile& p = sets_.activeWorking();
+  QImage portrait;
+  const std::string portraitPath = PortraitPath(folders_.conf, FieldText(p.serverName), FieldText(p.characterName));
+  if (!portraitPath.empty()) portrait.load(QString::fromStdString(portraitPath));
+  return services_.PrintPage(ComposePrintPage(base, PrintContentOf(sets_.workingSet, labels, portrait)));
 }
 
 void EditRules::DropProfile(int from, int to) {

@@ -6,6 +6,8 @@
 // person answers comes through PanelServices.
 #include <string>
 
+#include <QImage>
+
 #include "panel/main_state.h"
 #include "panel/onboard_check.h"
 #include "panel/panel_services.h"
@@ -24,6 +26,7 @@ class EditRules {
   struct Folders {
     std::string program;  // the panel's program folder (User_Guide.pdf)
     std::string profile;  // where the import and export dialogs start
+    std::string conf;     // the configuration folder (character portraits)
   };
   EditRules(PanelSets& sets, PanelStore& store, AgentTransport& agent, PanelServices& services, MainView& view,
             const MainTexts& texts, Folders folders);
@@ -59,6 +62,9 @@ class EditRules {
   void Export();
   // Help: the user guide beside the programs, with the desktop's handler.
   void OpenUserGuide();
+  // File menu, Print: the page composed on `base` (MAIN_PRINT) with the labels the window
+  // shows, then the print dialog. Whether a page was printed.
+  bool Print(const QImage& base, const std::u16string (&labels)[kButtonCount]);
 
   // Drops and the button menu.
   void DropProfile(int from, int to);

@@ -9,6 +9,8 @@
 
 #include "link/window_bus.h"
 
+class QImage;
+
 namespace orv {
 
 // The open and save dialogs of import and export.
@@ -42,6 +44,9 @@ class PanelServices {
   virtual std::optional<std::string> SaveFileName(const FileDialogSpec& spec) = 0;
   // Hands a document to the desktop's handler for its type; false when nothing opened it.
   virtual bool OpenDocument(const std::string& path) = 0;
+  // The print dialog, then the page on the chosen printer; false when nothing was printed
+  // (no printer, the dialog cancelled, the printer failing to start).
+  virtual bool PrintPage(const QImage& page) = 0;
 };
 
 // The way to the agent's window: by message over the window bus, or over the pipe when the

@@ -1,6 +1,7 @@
 #pragma once
 // Stand-ins for what a person answers and what the desktop and the agent do, for the panel's
 // rules: each records what it was asked and answers from a queue.
+#include <QImage>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -46,6 +47,10 @@ class FakeServices : public PanelServices {
     documents.push_back(path);
     return documentOpens;
   }
+  bool PrintPage(const QImage& page) override {
+    printed.push_back(page);
+    return printerPresent;
+  }
   std::vector<std::u16string> Notices() {
     std::lock_guard lock(mutex_);
     return notices;
@@ -57,6 +62,8 @@ class FakeServices : public PanelServices {
     liftWarningAnswers.clear();
     paths.clear();
     documentOpens = true;
+    printerPresent = true;
+    printed.clear();
     questions.clear(), questionTitles.clear(), boxes.clear(), boxTitles.clear(), boxErrors.clear();
     openSpecs.clear(), saveSpecs.clear(), documents.clear();
     liftWarnings = 0;
@@ -66,6 +73,8 @@ class FakeServices : public PanelServices {
   std::deque<int> liftWarningAnswers;  // WarningThree2 answers; 1 when empty
   std::deque<std::optional<std::string>> paths;  // file dialog answers; cancelled when empty
   bool documentOpens = true;
+  bool printerPresent = true;
+  std::vector<QImage> printed;
 
   std::vector<std::u16string> questions, questionTitles, boxes, boxTitles;
   std::vector<bool> boxErrors;

@@ -38,7 +38,7 @@ class RulesTest : public ::testing::Test {
     files = std::make_unique<ConfStore>(conf, dir.path() + "/Registry.ini");
     store = std::make_unique<FailingStore>(*files);
     rules = std::make_unique<EditRules>(*sets, *store, agent, services, view, texts,
-                                        EditRules::Folders{dir.path() + "/bin/", dir.path() + "/Profile/"});
+                                        EditRules::Folders{dir.path() + "/bin/", dir.path() + "/Profile/", conf});
     device = std::make_unique<DeviceChanges>(*sets, *store, agent, services, view);
     rules->Load();
   }
