@@ -1,6 +1,7 @@
 #include "panel/print_page.h"
 
 #include <QFont>
+#include <algorithm>
 #include <QPainter>
 #include <QPrinter>
 
@@ -40,22 +41,19 @@ PrintContent PrintContentOf(const ProfileSet& set, const std::u16string (&labels
 }
 
 PrintLayout PrintLayoutFor(QSize page) {
-  const int w = page.width(), h = page.height();
+  // The boxes of the print picture, drawn for a sheet of 700 x 940; a picture of another size
+  // gets them scaled.
+  const double sx = page.width() / 700.0, sy = page.height() / 940.0;
+  const auto box = [&](int x, int y, int w, int h) {
+    return QRect(static_cast<int>(x * sx), static_cast<int>(y * sy), std::max(1, static_cast<int>(w * sx)),
+                 std::max(1, static_cast<int>(h * sy)));
+  };
   PrintLayout l;
-  l.name = QRect(w / 20, h / 40, w - w / 10, h / 14);
-  // The labels in two columns of seven, odd buttons left, even buttons right, below the name.
-  const int top = h / 40 + h / 14 + h / 40;
-  const int rowHeight = (h * 11 / 20) / 7;
-  for (int b = 0; b < kButtonCount; ++b) {
-    const int column = b % 2, row = b / 2;
-    l.labels[b] = QRect(w / 20 + column * (w / 2), top + row * rowHeight, w / 2 - w / 10, rowHeight);
-  }
-  const int cardTop = top + 7 * rowHeight + h / 40;
-  const int side = std::min(w / 4, h - cardTop - h / 40);
-  l.portrait = QRect(w / 20, cardTop, std::max(side, 0), std::max(side, 0));
-  const int textLeft = l.portrait.right() + w / 20;
-  const int lineHeight = std::max(side / 4, 1);
-  for (int i = 0; i < 4; ++i) l.character[i] = QRect(textLeft, cardTop + i * lineHeight, w - textLeft - w / 20, lineHeight);
+  l.name = box(46, 134, 610, 34);
+  // Buttons 1 to 7 down the left column, 8 to 14 down the right one.
+  for (int b = 0; b < kButtonCount; ++b) l.labels[b] = box(b < 7 ? 76 : 396, 207 + 44 * (b % 7), 262, 30);
+  l.portrait = box(40, 555, 128, 129);
+  for (int i = 0; i < 4; ++i) l.character[i] = box(194, 553 + 34 * i, 464, 30);
   return l;
 }
 

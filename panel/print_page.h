@@ -32,7 +32,7 @@ struct PrintContent {
 PrintContent PrintContentOf(const ProfileSet& set, const std::u16string (&labels)[kButtonCount],
                             const QImage& portrait = {});
 
-// Where the texts go on the page image, relative to its size (the picture decides the size).
+// Where the texts go on the page image: the boxes of the print picture, scaled to its size.
 struct PrintLayout {
   QRect name;
   QRect labels[kButtonCount];
