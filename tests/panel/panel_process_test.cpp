@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -105,7 +106,7 @@ class PanelProcessTest : public ::testing::Test {
   std::string ConfFolder() { return dir_ / "config/Veltrix/Orvandel Tidefall MMO Gaming Mouse/Conf"; }
   std::string Record() { return ReadFile(record_); }
 
-  XvfbServer xvfb_;
+  XvfbServer xvfb_{"1280x800x24"};  // room for the whole main window
   TempDir dir_;
   std::string device_ = dir_ / "device";
   std::string record_ = dir_ / "input.rec";
@@ -157,6 +158,88 @@ TEST_F(PanelProcessTest, AnImportedProfileAppliedReachesTheAgentAndItsButtonTaps
   ASSERT_NE(down, std::string::npos);
   ASSERT_NE(up, std::string::npos) << tap;
   EXPECT_NE(tap.find("flags=2", up), std::string::npos) << tap;
+}
+
+// The average brightness of a part of the screen.
+double Brightness(const std::string& display, int x, int y, int w, int h) {
+  Display* d = XOpenDisplay(display.c_str());
+  if (!d) return -1;
+  XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, w, h, AllPlanes, ZPixmap);
+  if (!image) {
+    XCloseDisplay(d);
+    return -1;
+  }
+  double sum = 0;
+  for (int j = 0; j < h; ++j)
+    for (int i = 0; i < w; ++i) {
+      const unsigned long p = XGetPixel(image, i, j);
+      sum += ((p >> 16) & 255) + ((p >> 8) & 255) + (p & 255);
+    }
+  XDestroyImage(image);
+  XCloseDisplay(d);
+  return sum / (3.0 * w * h);
+}
+
+// Profile 3 dragged onto profile 5 and the question confirmed: profile 5 becomes a copy.
+TEST_F(PanelProcessTest, AProfileDraggedOntoAnotherAndConfirmedIsCopied) {
+  auto set = std::make_unique<ProfileSet>();
+  ResetProfileSet(*set);
+  ValidateProfileSet(*set);
+  CopyText(set->profiles[2].profileName, u"Three");
+  set->profiles[2].buttons[3].code = 603;
+  MakeFolders(ConfFolder());
+  ASSERT_TRUE(ReplaceFileContents(ConfFolder() + "/Config.xml", {NewConfigDocument(*set)}));
+  StartAll();
+
+  x_->Drag(main_, 688 + 62, 178 + 32, 688 + 62, 252 + 32);
+  // The question: a skinned yes/no dialog over the main window.
+  const XWindowBox question = x_->FindOther(main_.window);
+  ASSERT_TRUE(question) << "no question";
+  x_->Click(question, 108 + 50, 164 + 15);  // Yes
+  ASSERT_TRUE(WaitUntil([&] { return !x_->FindOther(main_.window, 0); }));
+  x_->Click(main_, 876 + 37, 506 + 15);  // Apply
+  ASSERT_TRUE(WaitUntil([&] { return FieldText(Config()->profiles[4].profileName) == u"Three"; }));
+  auto saved = Config();
+  EXPECT_EQ(saved->profiles[4].buttons[3].code, 603);
+  EXPECT_EQ(std::memcmp(&saved->profiles[4], &saved->profiles[2], sizeof(Profile)), 0);
+}
+
+// A profile switched by a button of the mouse shows in the panel as the active one.
+TEST_F(PanelProcessTest, AProfileSwitchedByTheMouseShowsInThePanel) {
+  auto set = std::make_unique<ProfileSet>();
+  ResetProfileSet(*set);
+  ValidateProfileSet(*set);
+  set->profiles[0].buttons[6].code = 33;  // switch to profile 2
+  MakeFolders(ConfFolder());
+  ASSERT_TRUE(ReplaceFileContents(ConfFolder() + "/Config.xml", {NewConfigDocument(*set)}));
+  StartAll();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto profileButton = [&](int x, int y) { return Brightness(xvfb_.display(), main_.x + x + 8, main_.y + y + 8, 108, 48); };
+  const double first = profileButton(688, 104), second = profileButton(818, 104);
+  EXPECT_GT(first, second + 5) << "profile 1 should be shown active";
+  ASSERT_EQ(sim_->Command({"press", "1032"}).status, 0);
+  ASSERT_EQ(sim_->Command({"release", "1032"}).status, 0);
+  ASSERT_TRUE(WaitUntil([&] { return Config()->profileId == 1; })) << "the agent did not switch";
+  EXPECT_TRUE(WaitUntil([&] { return profileButton(818, 104) > profileButton(688, 104) + 5; }, 5000))
+      << "the panel does not show profile 2 active";
+}
+
+// The on-board save: the progress window runs until the agent reports 100 %, and the
+// simulator's memory holds the profile.
+TEST_F(PanelProcessTest, TheOnBoardSaveReachesTheMousesMemoryAndTheProgressWindowCloses) {
+  StartAll();
+  const std::string progressTitle = ToUtf8(kProgressWindowTitle);
+  const std::string before = sim_->Command({"state"}).out;
+  x_->Click(main_, 66 + 76, 284 + 15);  // SAVE_ON_BOARD
+  ASSERT_TRUE(x_->Find(progressTitle, 5000)) << "no progress window";
+  ASSERT_TRUE(x_->WaitGone(progressTitle, 20000)) << "the progress window stayed";
+  const std::string state = sim_->Command({"state"}).out;
+  const size_t at = state.find("\"onboard_length\":");
+  ASSERT_NE(at, std::string::npos) << state;
+  EXPECT_NE(std::atoi(state.c_str() + at + 17), 0) << state;
+  EXPECT_NE(state, before);
+  // No failure was shown.
+  EXPECT_FALSE(x_->Shown("Notice"));
 }
 
 }  // namespace

@@ -21,7 +21,10 @@ struct XWindowBox {
 
 class XDriver {
  public:
-  explicit XDriver(const std::string& display) : d_(XOpenDisplay(display.c_str())) {}
+  explicit XDriver(const std::string& display) : d_(XOpenDisplay(display.c_str())) {
+    // Windows come and go while they are looked over: an error about one that went is no fault.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  }
   ~XDriver() {
     if (d_) XCloseDisplay(d_);
   }
@@ -44,6 +47,28 @@ class XDriver {
         box.height = a.height;
         return box;
       }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < end);
+    return {};
+  }
+  // A shown top-level window other than `except` (a dialog without a title of its own),
+  // waiting up to `ms` for one.
+  XWindowBox FindOther(Window except, int ms = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+      Window root, parent, *children = nullptr;
+      unsigned n = 0;
+      XWindowBox box;
+      if (XQueryTree(d_, DefaultRootWindow(d_), &root, &parent, &children, &n)) {
+        for (unsigned i = 0; i < n && !box; ++i) {
+          XWindowAttributes a;
+          if (children[i] == except || !XGetWindowAttributes(d_, children[i], &a)) continue;
+          if (a.map_state != IsViewable || a.override_redirect || a.width < 100 || a.height < 60) continue;
+          box = XWindowBox{children[i], a.x, a.y, a.width, a.height};
+        }
+        if (children) XFree(children);
+      }
+      if (box) return box;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     } while (std::chrono::steady_clock::now() < end);
     return {};
@@ -76,7 +101,11 @@ class XDriver {
     MoveTo(w.x + fx, w.y + fy);
     XTestFakeButtonEvent(d_, 1, True, CurrentTime);
     Sync();
+    // A few small steps start the drag; the rest carry it over.
+    for (int i = 1; i <= 5; ++i) MoveTo(w.x + fx + i * 3, w.y + fy + i * 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     for (int i = 1; i <= 20; ++i) MoveTo(w.x + fx + (tx - fx) * i / 20, w.y + fy + (ty - fy) * i / 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     XTestFakeButtonEvent(d_, 1, False, CurrentTime);
     Sync();
   }
