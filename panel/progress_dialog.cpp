@@ -66,11 +66,11 @@ void CPorgressDlg::Advance() {
 QImage CPorgressDlg::Compose() const {
   QImage image = skin_.images.normal.convertToFormat(QImage::Format_ARGB32_Premultiplied);
   QPainter p(&image);
+  // The title is a picture of its own, placed where Strings.xml puts the title (its text is
+  // the picture's, centred on the line).
   const SkinTextEntry title = skin_.Text(QStringLiteral("PROGRESS_TITLE"));
-  if (!title_.isNull()) p.drawImage(0, 0, title_);
+  p.drawImage(title.x, title.y + 6 - title_.height() / 2, title_);
   p.setPen(kGold);
-  p.setFont(SkinFont(12, 700));
-  if (!title.text.isEmpty()) p.drawText(QPoint(title.x, title.y + 12), title.text);
   const SkinTextEntry text = skin_.Text(QStringLiteral("PROGRESS"));
   p.setFont(SkinFont(12));
   if (!text.text.isEmpty()) p.drawText(QPoint(text.x, text.y + 12), text.text);

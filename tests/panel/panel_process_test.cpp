@@ -19,7 +19,7 @@
 #include "link/messages.h"
 #include "link/window_bus.h"
 #include "profile/profile_files.h"
-#include "tests/panel/x_driver.h"
+#include "tools/x_driver.h"
 #include "tests/sim/sim_process.h"
 #include "tests/test_support.h"
 #include "tests/x11_server.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-namespace orv::test {
+namespace orv {
 
 struct XWindowBox {
   Window window = 0;
@@ -158,4 +158,4 @@ class XDriver {
   Display* d_;
 };
 
-}  // namespace orv::test
+}  // namespace orv
