@@ -94,9 +94,6 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
   spec.dragByBackground = true;
   spec.buttonKeys = MainButtonKeys();
   skin_.Skin(this, startup_.programFolder, spec, options_.clock);
-  const auto skins = ReadSkinSection(SkinDataPath(startup_.programFolder, "Skins.xml"), spec.section);
-  if (auto it = skins.find(QStringLiteral("MAIN_PRINT")); it != skins.end())
-    LoadSkinImage(SkinImagePath(startup_.programFolder, it->second), printPicture_, nullptr, options_.clock);
   if (!skin_.ApplyOutline(this)) throw xException(QString::fromLatin1(kMaskFailureMessage));
 
   texts_.changeProfileWarning = U(skin_.Plain(QStringLiteral("STRING_WARNING_CHANGE_PROFILE")));
@@ -398,10 +395,20 @@ void CAPDlg::LabelRightClicked(int label) {
   editors_->OpenButtonMenu(label, r);
 }
 
+QImage CAPDlg::PrintPicture() const {
+  // Read when first printed: start-up does not wait for a picture it may never need.
+  if (printPicture_.isNull()) {
+    const auto skins = ReadSkinSection(SkinDataPath(startup_.programFolder, "Skins.xml"), QStringLiteral("MAIN"));
+    if (auto it = skins.find(QStringLiteral("MAIN_PRINT")); it != skins.end())
+      LoadSkinImage(SkinImagePath(startup_.programFolder, it->second), printPicture_, nullptr, options_.clock);
+  }
+  return printPicture_;
+}
+
 void CAPDlg::Print() {
   std::u16string labels[kButtonCount];
   for (int b = 0; b < kButtonCount; ++b) labels[b] = labelTexts_[b];
-  rules_->Print(printPicture_, labels);
+  rules_->Print(PrintPicture(), labels);
 }
 
 // --- the view ----------------------------------------------------------------------------------------

@@ -99,8 +99,8 @@ class CAPDlg : public QDialog,
   int selectedLabel() const { return selected_; }
   // The window's picture with its gauge, as a paint shows it.
   QImage Compose() const;
-  // The printout's page for the active profile.
-  QImage PrintPicture() const { return printPicture_; }
+  // The picture the printout is composed on (MAIN_PRINT); null when it cannot be read.
+  QImage PrintPicture() const;
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -130,7 +130,7 @@ class CAPDlg : public QDialog,
   PanelStartup startup_;
   Options options_;
   SkinWindow skin_;
-  QImage printPicture_;
+  mutable QImage printPicture_;
   std::unique_ptr<PanelSets> sets_;
   std::unique_ptr<PanelStore> store_;
   std::unique_ptr<CAPDlgServices> ownServices_;
