@@ -39,13 +39,20 @@ bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
 // A program of the product, ended when the object goes.
 class Program {
  public:
-  explicit Program(const char* path) {
+  // With `asUser` (a user id) the program runs as that user, through setpriv.
+  explicit Program(const char* path, int asUser = -1) {
     pid_ = ::fork();
     if (pid_ == 0) {
       const int null = ::open("/dev/null", O_RDWR);
       ::dup2(null, 0);
       ::dup2(null, 1);
-      ::execl(path, path, static_cast<char*>(nullptr));
+      if (asUser >= 0) {
+        const std::string id = std::to_string(asUser);
+        ::execlp("setpriv", "setpriv", ("--reuid=" + id).c_str(), ("--regid=" + id).c_str(), "--clear-groups", path,
+                 static_cast<char*>(nullptr));
+      } else {
+        ::execl(path, path, static_cast<char*>(nullptr));
+      }
       ::_exit(127);
     }
   }
@@ -240,6 +247,48 @@ TEST_F(PanelProcessTest, TheOnBoardSaveReachesTheMousesMemoryAndTheProgressWindo
   EXPECT_NE(state, before);
   // No failure was shown.
   EXPECT_FALSE(x_->Shown("Notice"));
+}
+
+// An agent running as root and a panel running as another user: the panel's messages travel
+// over the pipe and reach the agent, which sets the mouse's polling rate.
+TEST_F(PanelProcessTest, APanelUnderARootAgentTalksThroughThePipe) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root: the agent runs as root, the panel as user 65534";
+  constexpr int kUser = 65534;
+  // The panel's own folders, and the shared ones it must reach.
+  ::chmod(dir_.path().c_str(), 0755);
+  for (const std::string& d : {dir_ / "user", dir_ / "user/config", dir_ / "user/runtime"}) {
+    ::mkdir(d.c_str(), 0700);
+    ASSERT_EQ(::chown(d.c_str(), kUser, kUser), 0);
+  }
+  ::chmod((dir_ / "bus").c_str(), 01777);
+  ::chmod((dir_ / "runtime").c_str(), 0755);  // the pipe's folder
+  sim_ = std::make_unique<SimProcess>(device_);
+  ASSERT_TRUE(sim_->ready());
+  agent_ = std::make_unique<Program>(ORV_AGENT_PROGRAM);
+  ASSERT_TRUE(WaitUntil([] { return bus::FindWindow(kAgentWindowTitle) != 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return ::access((dir_ / "runtime/ORVTidefallMouse").c_str(), F_OK) == 0; }))
+      << "the root agent has no pipe";
+  const std::string before = sim_->Command({"state"}).out;
+  ASSERT_NE(before.find("\"polling_rate\":2"), std::string::npos) << before;
+
+  ::setenv("XDG_CONFIG_HOME", (dir_ / "user/config").c_str(), 1);
+  ::setenv("XDG_RUNTIME_DIR", (dir_ / "user/runtime").c_str(), 1);
+  panel_ = std::make_unique<Program>(ORV_PANEL_PROGRAM, kUser);
+  main_ = x_->Find(kPanelTitle);
+  ASSERT_TRUE(main_) << "the panel's window did not show";
+  // Tools > Polling Rate > 250 Hz.
+  x_->Click(main_, 398 + 32, 20 + 13);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  x_->Key(XK_Down);
+  x_->Key(XK_Right);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  x_->Key(XK_Return);
+  EXPECT_TRUE(WaitUntil([&] { return sim_->Command({"state"}).out.find("\"polling_rate\":3") != std::string::npos; },
+                        10000))
+      << sim_->Command({"state"}).out;
+  auto panelConfig = std::make_unique<ProfileSet>();
+  LoadProfileSet(dir_ / "user/config/Veltrix/Orvandel Tidefall MMO Gaming Mouse/Conf/Config.xml", *panelConfig);
+  EXPECT_EQ(panelConfig->pollingRate, 3);
 }
 
 }  // namespace
