@@ -1,19 +1,23 @@
 #include "agent/agent_window.h"
 
+#include <unistd.h>
+
+#include "base/log.h"
+#include "device/buttons.h"
 #include "link/messages.h"
-#include "platform/folders.h"
-#include "profile/profile_files.h"
-#include "profile/settings_files.h"
+#include "profile/field_ranges.h"
 
 namespace orv {
 namespace {
 
 constexpr int kSessionRegistrationTries = 10;
-constexpr uint32_t kPbtResumeSuspend = 7;
-constexpr uint32_t kPbtResumeAutomatic = 18;
-constexpr uint32_t kWtsConsoleConnect = 1;
-constexpr uint32_t kWtsConsoleDisconnect = 2;
 constexpr WParam kCloseForSessionEnd = 0x8003;
+// The lift distance's modes: set and save, set only (a trial), save only.
+constexpr LParam kLastLiftDistanceMode = 2;
+// The registered control interface's commands 1-6; success codes are command + 1, failure
+// codes command + 15.
+constexpr WParam kFirstControlCommand = 1, kLastControlCommand = 6;
+constexpr LResult kControlFailureOffset = 15;
 
 }  // namespace
 
@@ -37,13 +41,14 @@ const MessageEntry<CMyWnd> CMyWnd::kMessages[] = {
 
 CMyWnd::CMyWnd(AgentServices services, bool elevated)
     : services_(std::move(services)),
-      m_currentSet(std::make_unique<ProfileSet>()),
-      m_stagingSet(std::make_unique<ProfileSet>()),
-      m_previousSet(std::make_unique<ProfileSet>()),
       m_elevated(elevated),
-      driver_(services_.openDevice) {
-  ResetProfileSet(*m_stagingSet);
-}
+      driver_(services_.openDevice),
+      settings_(driver_, *services_.clock, *services_.desktop, sets_, conf_, peers_),
+      macros_(*services_.input, *services_.clock, *services_.desktop, sets_),
+      buttons_(settings_, macros_, peers_, *services_.desktop, *services_.clock, sets_),
+      games_(*services_.desktop, sets_, settings_, conf_),
+      onboard_(driver_, *services_.clock, sets_, peers_, services_.askYesNo),
+      firmware_(driver_, *services_.clock, conf_, peers_, services_.programFolder) {}
 
 CMyWnd::~CMyWnd() { Destroy(); }
 
@@ -65,13 +70,8 @@ void CMyWnd::OnCreate() {
     m_pipeServer = std::make_unique<PipeChannel>(handle_, PipePath(kPipeName), PipeChannel::kServer);
     m_pipeServer->Start();
   }
-  // Conf and Profile under the user's application-data folder; a user's Config.xml is never
-  // replaced by the installed default.
-  if (CreateConfFolders()) {
-    confFolder_ = ConfFolder();
-    CopyFileIfMissing(services_.programFolder + "Config.xml", JoinPath(confFolder_, "Config.xml"));
-    MakeFolders(ProfileFolder());
-  }
+  // Conf and Profile under the user's application-data folder.
+  conf_.Prepare(services_.programFolder);
   if (services_.registerSessionNotices) {
     for (int i = 0; i < kSessionRegistrationTries; ++i) {
       if (services_.registerSessionNotices()) break;
@@ -84,8 +84,8 @@ void CMyWnd::OnCreate() {
     InitialiseDevice();
     LaunchNotifier();
   } else {
-    if (!confFolder_.empty()) WriteFirmwareVersionFile(confFolder_, 0);
-    PostToWindow(kAboutWindowTitle, UM_VERSION_CHANGED, 0, 0);
+    ORV_LOG(Agent, Info, "no device at start-up");
+    firmware_.PublishNoFirmware();
   }
   msgAttach_ = bus::RegisterMessage(kControlAttachMessage);
   msgDiscover_ = bus::RegisterMessage(kControlDiscoverMessage);
@@ -102,6 +102,8 @@ void CMyWnd::Destroy() {
 void CMyWnd::OnDestroy() {
   services_.timers->KillTimer(kTimerId);
   if (m_pipeServer) m_pipeServer->Stop();
+  // Nothing the agent pressed stays down after it.
+  buttons_.ReleaseAll();
   SendToWindow(kAgentWindowTitle, UM_SET_DEVICE_MODE, 0, 1);
   driver_.CloseDevice();
   // The event thread's last wake-up finds no device and ends.
@@ -110,116 +112,177 @@ void CMyWnd::OnDestroy() {
 }
 
 void CMyWnd::ReloadProfiles() {
-  LoadProfileSet(confFolder_.empty() ? std::string() : JoinPath(confFolder_, "Config.xml"), *m_stagingSet);
-  *m_currentSet = *m_stagingSet;
-  if (!confFolder_.empty()) ReadAutoSwitchState(confFolder_, m_savedProfileIndex, m_autoSwitched);
+  conf_.LoadSet(sets_.staging());
+  sets_.current() = sets_.staging();
+  games_.LoadState();
 }
 
 void CMyWnd::InitialiseDevice() {
-  IoctlResult info = driver_.Request(IOCTL_GET_DEVICE_INFO, {}, 16);
-  if (info.ok && info.out.size() == 16) {
-    m_onboardMemorySize = info.out[3] * 512;
-    m_onboardBufferSize = m_onboardMemorySize + 100;
-  }
+  onboard_.ReadMemorySize();
   ReloadProfiles();
   ReadDeviceState();
-  ApplyActiveProfile();
+  settings_.ApplyActiveProfile();
   services_.timers->SetTimer(kTimerId, kTimerPeriodMs);
-  SetLiftDistance(m_currentSet->liftDistance, 0);
+  settings_.SetLiftDistance(sets_.current().liftDistance, 0);
+}
+
+void CMyWnd::ReadDeviceState() {
+  if (driver_.IsOpen()) firmware_.PublishFirmwareVersion();
+  settings_.ReadSettings();
 }
 
 void CMyWnd::LaunchNotifier() { services_.desktop->LaunchProgram(services_.programFolder + "OrvNotifier"); }
-
-void CMyWnd::PostToWindow(std::u16string_view title, uint32_t code, WParam w, LParam l) {
-  if (WindowHandle h = bus::FindWindow(title)) bus::Post(h, code, w, l);
-}
-
-void CMyWnd::SendToWindow(std::u16string_view title, uint32_t code, WParam w, LParam l) {
-  if (WindowHandle h = bus::FindWindow(title)) bus::Send(h, code, w, l);
-}
 
 // ---- Messages from the panel and other programs --------------------------------------------
 
 LResult CMyWnd::OnReloadProfiles(WParam w, LParam l) {
   Sleep(500);
   if (l == 0) {
-    *m_previousSet = *m_currentSet;
+    sets_.previous() = sets_.current();
     ReloadProfiles();
   }
-  if (w == 1) WriteOnboardProfile(m_currentSet->gameMode == 1);
+  if (w == 1) onboard_.WriteOnboardProfile(sets_.current().gameMode == 1);
   if (l != 0) return 1;
-  PushChangedSettings();
+  settings_.PushChangedSettings();
   driver_.Request(IOCTL_SAVE_SETTINGS);
   Sleep(100);
-  ApplyActiveProfile();
+  settings_.ApplyActiveProfile();
   return 1;
 }
 
 LResult CMyWnd::OnSetLiftDistance(WParam w, LParam l) {
-  // Only the three distances and the three modes exist; anything else changes nothing.
-  if (w < 1 || w > 3 || l < 0 || l > 2) return 0;
-  return SetLiftDistance(static_cast<int>(w), static_cast<int>(l));
+  // Only the three modes exist. Any distance other than 2 and 3 is the default one (code 0):
+  // the sets then keep the default's value, which is what the mouse now has.
+  if (l < 0 || l > kLastLiftDistanceMode) return 0;
+  constexpr FieldRange distances = RangeOf(RangedField::LiftDistance);
+  int value = w >= static_cast<WParam>(distances.min) && w <= static_cast<WParam>(distances.max) ? static_cast<int>(w)
+                                                                                                  : distances.fallback;
+  return settings_.SetLiftDistance(value, static_cast<int>(l));
 }
 
 LResult CMyWnd::OnSetPollingRate(WParam w, LParam) {
-  if (w < 1 || w > 3) return 0;  // not a polling rate: nothing stored, nothing sent
+  constexpr FieldRange rates = RangeOf(RangedField::PollingRate);
+  // Not a polling rate: nothing stored, nothing sent.
+  if (w < static_cast<WParam>(rates.min) || w > static_cast<WParam>(rates.max)) return 0;
   int rate = static_cast<int>(w);
-  if (rate != m_currentSet->pollingRate) {
-    m_previousSet->pollingRate = m_currentSet->pollingRate;
-    m_currentSet->pollingRate = rate;
-    SetPollingRate(-1);
+  if (rate != sets_.current().pollingRate) {
+    sets_.previous().pollingRate = sets_.current().pollingRate;
+    sets_.current().pollingRate = rate;
+    settings_.SetPollingRate(-1);
     driver_.Request(IOCTL_SAVE_SETTINGS);
   }
   return 1;
 }
 
 LResult CMyWnd::OnQueryMemorySize(WParam, LParam) {
-  PostToWindow(kPanelWindowTitle, UM_MEMORY_SIZE, 0, m_onboardMemorySize);
+  peers_.PostToWindow(kPanelWindowTitle, UM_MEMORY_SIZE, 0, onboard_.memorySize());
   return 1;
 }
 
 LResult CMyWnd::OnSelectProfile(WParam w, LParam) {
   if (w >= static_cast<WParam>(kProfileCount)) return 0;  // no such profile: nothing changes
-  SelectProfile(static_cast<int>(w));
+  settings_.SelectProfile(static_cast<int>(w));
   return 1;
 }
 
-LResult CMyWnd::OnSetDeviceMode(WParam, LParam l) { return SetDeviceMode(l != 0); }
+LResult CMyWnd::OnSetDeviceMode(WParam, LParam l) { return settings_.SetDeviceMode(l != 0); }
+
+LResult CMyWnd::OnUpdateFirmware(WParam, LParam l) {
+  // Another process cannot hand the agent an address in the agent's memory: from there only
+  // the file named in Firmware.xml is accepted.
+  if (l != 0 && bus::CurrentSenderProcessId() != ::getpid()) return -1;
+  if (l == 0) return firmware_.UpdateFirmware(nullptr);
+  return firmware_.UpdateFirmware(reinterpret_cast<const std::u16string*>(l));
+}
+
+LResult CMyWnd::OnGetFirmwareVersions(WParam, LParam) { return firmware_.FirmwareVersions(); }
 
 // The registered control interface for other programs.
 LResult CMyWnd::DefaultHandler(uint32_t code, WParam w, LParam l) {
   if (code == 0) return 0;
   if (code == msgDiscover_) {
     controlClient_ = static_cast<WindowHandle>(w);
-    bus::Send(controlClient_, msgAttach_, handle_, 1);
-  } else if (code == msgAttach_ && w >= 1 && w <= 6) {
+    bus::SendTimeout(controlClient_, msgAttach_, handle_, 1, bus::kPeerSendTimeoutMs);
+  } else if (code == msgAttach_ && w >= kFirstControlCommand && w <= kLastControlCommand) {
     int value = static_cast<int>(l);
     int done = 0;
     switch (w) {
       case 1:
-        done = SetPollingRate(value);
+        done = settings_.SetPollingRate(value);
         break;
       case 2:
-        done = value >= 0 && value < kProfileCount ? SelectProfile(value) : 0;
+        done = settings_.SelectProfile(value);  // which refuses an index outside 0-9
         break;
       case 3:
-        done = SetLedColor(value);
+        done = settings_.SetLedColor(value);
         break;
       case 4:
-        done = SetLedIntensity(value);
+        done = settings_.SetLedIntensity(value);
         break;
       case 5:
-        done = SetLedPulsation(value);
+        done = settings_.SetLedPulsation(value);
         break;
       case 6:
-        done = SetDpiFromProfile(value);
+        done = settings_.SetDpiFromProfile(value);
         break;
     }
     // Success codes 2-7, failure codes 16-21, by command.
-    LResult outcome = done ? static_cast<LResult>(w) + 1 : static_cast<LResult>(w) + 15;
-    if (controlClient_) bus::Send(controlClient_, msgAttach_, handle_, outcome);
+    LResult outcome = done ? static_cast<LResult>(w) + 1 : static_cast<LResult>(w) + kControlFailureOffset;
+    if (controlClient_) bus::SendTimeout(controlClient_, msgAttach_, handle_, outcome, bus::kPeerSendTimeoutMs);
   }
   return 0;
+}
+
+// ---- The device's events ----------------------------------------------------------------------
+
+LResult CMyWnd::OnDeviceEvent(WParam w, LParam l) {
+  uint32_t report = static_cast<uint32_t>(w);
+  if (l == kDeviceEventExtra) {
+    buttons_.ExtraReport(report);
+    return 1;
+  }
+  if (l == kDeviceEventLost) {
+    OnDeviceLost();
+    return 1;
+  }
+  uint32_t kind = EventKind(report);
+  if (kind == kEventKindConnect) {
+    OnConnectEvent();
+  } else if (kind == kEventKindDisconnect) {
+    OnDisconnectEvent();
+  } else if (kind == 0 && report < kStandardReportLimit) {
+    buttons_.StandardReport(report);
+  }
+  return 1;
+}
+
+void CMyWnd::OnConnectEvent() {
+  Sleep(500);
+  if (!deviceInitialised_) {
+    deviceInitialised_ = true;
+    ReloadProfiles();
+    onboard_.OfferOnboardProfile();
+    ReadDeviceState();
+    settings_.SetInterceptMask();
+  }
+  SendToWindow(kTrayWindowTitle, UM_TRAY_DEVICE_ARRIVED, 0, 0);
+  services_.timers->SetTimer(kTimerId, kTimerPeriodMs);
+  settings_.SetLiftDistance(sets_.current().liftDistance, 0);
+}
+
+void CMyWnd::OnDisconnectEvent() {
+  services_.timers->KillTimer(kTimerId);
+  attachedModeSent_ = false;
+  deviceInitialised_ = false;
+  // The mouse's releases will not come: what its buttons hold down goes up now.
+  buttons_.ReleaseAll();
+  SendToWindow(kTrayWindowTitle, UM_TRAY_DEVICE_REMOVED, 0, 0);
+  firmware_.PublishNoFirmware();
+}
+
+void CMyWnd::OnDeviceLost() {
+  ORV_LOG(Agent, Warning, "the device has gone away; what its buttons held down is released");
+  buttons_.ReleaseAll();
 }
 
 // ---- System messages -----------------------------------------------------------------------
@@ -227,7 +290,7 @@ LResult CMyWnd::DefaultHandler(uint32_t code, WParam w, LParam l) {
 LResult CMyWnd::OnTimer(WParam w, LParam) {
   services_.timers->TickHandled(static_cast<uint32_t>(w));
   if (w != kTimerId) return 0;
-  DetectGame();
+  games_.DetectGame();
   if (!attachedModeSent_) {
     Sleep(50);
     attachedModeSent_ = true;
@@ -260,7 +323,7 @@ LResult CMyWnd::OnPowerBroadcast(WParam w, LParam) {
   if (w == kPbtResumeAutomatic || w == kPbtResumeSuspend) {
     Sleep(500);
     SendToWindow(kAgentWindowTitle, UM_SET_DEVICE_MODE, 0, 1);
-    SetLiftDistance(m_currentSet->liftDistance, 0);
+    settings_.SetLiftDistance(sets_.current().liftDistance, 0);
     attachedModeSent_ = false;
   }
   return 1;

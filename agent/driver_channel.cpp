@@ -1,9 +1,13 @@
 #include "agent/driver_channel.h"
 
+#include <utility>
+
+#include "base/log.h"
+
 namespace orv {
 namespace {
 
-IoctlResult Failed() { return IoctlResult{false, 6 /* ERROR_INVALID_HANDLE */, {}}; }
+IoctlResult Failed() { return IoctlResult{false, device_error::ERROR_INVALID_HANDLE, {}}; }
 
 }  // namespace
 
@@ -21,11 +25,15 @@ std::shared_ptr<DeviceIo> DriverChannel::Device() {
 
 int DriverChannel::OpenDevice() {
   std::unique_ptr<DeviceIo> opened = opener_ ? opener_(semaphore_) : nullptr;
-  if (!opened) return 0;
+  if (!opened) return 0;  // the opener logs why
   // The driver is told which semaphore to release for each event.
   uint32_t token = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&semaphore_));
   std::vector<uint8_t> in = Le32Bytes(token);
-  if (!opened->Ioctl(IOCTL_REGISTER_EVENT, in.data(), in.size(), 0).ok) return 0;
+  IoctlResult registered = opened->Ioctl(IOCTL_REGISTER_EVENT, in.data(), in.size(), 0);
+  if (!registered.ok) {
+    ORV_LOG(Device, Warning, "the device refused the event registration (error %u): closed again", registered.error);
+    return 0;
+  }
   std::lock_guard<std::mutex> lock(deviceMutex_);
   device_ = std::move(opened);
   return 1;
@@ -43,9 +51,24 @@ int DriverChannel::CloseDevice() {
 }
 
 bool DriverChannel::IsOpen() {
-  std::lock_guard<std::mutex> lock(deviceMutex_);
-  if (device_ && !device_->Alive()) device_.reset();
-  return device_ != nullptr;
+  std::shared_ptr<DeviceIo> lost;
+  {
+    std::lock_guard<std::mutex> lock(deviceMutex_);
+    if (device_ && !device_->Alive()) lost = std::exchange(device_, nullptr);
+    if (!lost) return device_ != nullptr;
+  }
+  ReportLost(lost);
+  return false;
+}
+
+void DriverChannel::ReportLost(const std::shared_ptr<DeviceIo>& device) {
+  {
+    std::lock_guard<std::mutex> lock(lostMutex_);
+    if (lostReported_.lock() == device) return;
+    lostReported_ = device;
+  }
+  ORV_LOG(Device, Warning, "the device has gone away");
+  if (post_) post_(0, static_cast<uint32_t>(kDeviceEventLost));
 }
 
 IoctlResult DriverChannel::Request(uint32_t code, std::vector<uint8_t> in, size_t outSize) {
@@ -70,15 +93,23 @@ void DriverChannel::EventLoop() {
     semaphore_.Wait();
     std::shared_ptr<DeviceIo> device = Device();
     if (!device) continue;
-    std::vector<uint8_t> word(4, 0);
-    IoctlResult r = device->Ioctl(IOCTL_GET_EVENT, word.data(), word.size(), 4);
-    if (!r.ok || r.out.size() != 4) continue;  // this wake-up is dropped
-    uint32_t w = r.out[0] | r.out[1] << 8 | r.out[2] << 16 | static_cast<uint32_t>(r.out[3]) << 24;
+    if (!device->Alive()) {
+      ReportLost(device);
+      continue;
+    }
+    IoctlResult r = device->Ioctl(IOCTL_GET_EVENT, eventWord_.data(), eventWord_.size(), eventWord_.size());
+    if (!r.ok || r.out.size() != eventWord_.size()) {
+      ORV_LOG(Device, Info, "an event notice without a word (error %u): dropped", r.error);
+      if (!device->Alive()) ReportLost(device);
+      continue;
+    }
+    eventWord_ = r.out;
+    uint32_t w = GetLe32(eventWord_.data());
     if (w == kEventConnect) ++connectCount_;
     if (IsExtraButtonReport(w))
-      post_(w & 0x0FFFFFFF, 1);
+      post_(w & kExtraReportMask, kDeviceEventExtra);
     else
-      post_(w, 0);
+      post_(w, kDeviceEventWord);
   }
 }
 

@@ -15,6 +15,13 @@
 
 namespace orv {
 
+// UM_DEVICE_EVENT's lParam: a word of the device (wParam the whole word: connect, disconnect,
+// standard buttons), an extra-button report (wParam the mask), or the device gone away (its
+// end closed: the releases of the buttons held down will not come).
+inline constexpr int64_t kDeviceEventWord = 0;
+inline constexpr int64_t kDeviceEventExtra = 1;
+inline constexpr int64_t kDeviceEventLost = 2;
+
 // Opens the device and hands it the semaphore its event notices release; null when absent.
 using DeviceOpener = std::function<std::unique_ptr<DeviceIo>(EventSemaphore&)>;
 
@@ -38,7 +45,9 @@ class DriverChannel {
   IoctlResult Request(uint32_t code, std::vector<uint8_t> in = {}, size_t outSize = 0);
 
   // The event thread: waits on the semaphore, fetches the event word and hands it to `post`
-  // (wParam, lParam) as UM_DEVICE_EVENT. Started once.
+  // (wParam, lParam) as UM_DEVICE_EVENT. The one event buffer is both input and output of the
+  // fetch, so the driver is given the last word fetched. A device found gone is handed on once
+  // as kDeviceEventLost. Started once.
   void StartEventThread(std::function<void(uint32_t wParam, uint32_t lParam)> post);
   // Sets the stop flag and releases the semaphore once; the thread is not waited for here.
   void SignalEventThreadStop();
@@ -47,6 +56,8 @@ class DriverChannel {
 
  private:
   void EventLoop();
+  // Hands kDeviceEventLost on, once per device.
+  void ReportLost(const std::shared_ptr<DeviceIo>& device);
   std::shared_ptr<DeviceIo> Device();
 
   DeviceOpener opener_;
@@ -55,6 +66,9 @@ class DriverChannel {
   EventSemaphore semaphore_{100};
   std::atomic<bool> stop_{false};
   std::atomic<int32_t> connectCount_{0};
+  std::vector<uint8_t> eventWord_ = std::vector<uint8_t>(4, 0);  // the event thread's alone
+  std::mutex lostMutex_;
+  std::weak_ptr<DeviceIo> lostReported_;
   std::function<void(uint32_t, uint32_t)> post_;
   std::thread thread_;
 };

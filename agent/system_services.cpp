@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/log.h"
 #include "link/messages.h"
 #include "platform/desktop/pointer_settings.h"
 #include "platform/desktop/shell.h"
@@ -22,34 +23,18 @@ bool SystemDesktop::SetWheelScrollLines(int lines) {
 
 bool SystemDesktop::LaunchProgram(const std::string& path) { return ShellOpenProgram(path); }
 
-void QtWindowTimers::SetTimer(uint32_t id, uint32_t periodMs) {
-  Entry& e = timers_[id];
-  if (!e.timer) {
-    e.timer = std::make_unique<QTimer>();
-    QObject::connect(e.timer.get(), &QTimer::timeout, this, [this, id] {
-      Entry& t = timers_[id];
-      if (t.waiting || !window_) return;
-      t.waiting = bus::Post(window_, WM_TIMER, id, 0);
-    });
-  }
-  e.timer->start(std::max(1, static_cast<int>(periodMs * scale_)));
-}
-
-void QtWindowTimers::KillTimer(uint32_t id) {
-  auto it = timers_.find(id);
-  if (it != timers_.end() && it->second.timer) it->second.timer->stop();
-}
-
-void QtWindowTimers::TickHandled(uint32_t id) {
-  auto it = timers_.find(id);
-  if (it != timers_.end()) it->second.waiting = false;
-}
-
 DeviceOpener SystemDeviceOpener() {
   return [](EventSemaphore& semaphore) -> std::unique_ptr<DeviceIo> {
     uint32_t error = 0;
     std::unique_ptr<DeviceHandle> handle = DeviceHandle::Open(DevicePath(), &error);
-    if (!handle) return nullptr;
+    if (!handle) {
+      // No device at all is the usual case without a mouse; anything else is worth a line.
+      if (error == device_error::ERROR_FILE_NOT_FOUND)
+        ORV_LOG(Device, Info, "no device at %s", DevicePath().c_str());
+      else
+        ORV_LOG(Device, Warning, "the device at %s cannot be opened (error %u)", DevicePath().c_str(), error);
+      return nullptr;
+    }
     handle->AttachEventSemaphore(&semaphore);
     return handle;
   };

@@ -29,8 +29,8 @@ class QuietServices : public PanelServices {
   int WarningTwo(std::u16string_view, std::u16string_view) override { return 1; }
   int WarningThree2() override { return 1; }
   void MessageBox(std::u16string_view, std::u16string_view, bool) override {}
-  std::optional<std::string> OpenFileName(const FileDialogSpec&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileName(const FileDialogSpec&) override { return std::nullopt; }
+  std::optional<std::string> OpenFileName(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> SaveFileName(const FileDialogRequest&) override { return std::nullopt; }
   bool OpenDocument(const std::string&) override { return false; }
   int notices = 0;
 };

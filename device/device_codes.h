@@ -1,8 +1,10 @@
 #pragma once
 // The contract of the driver's control device: request codes and event words, shared by the
 // agent and the simulator that stands in for the driver.
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "base/byte_order.h"
 
 namespace orv {
 
@@ -40,17 +42,22 @@ enum : uint32_t {
   IOCTL_SET_LIFT_DISTANCE = 0x222690,
 };
 
+// The device information block (IOCTL_GET_DEVICE_INFO) is this long.
+inline constexpr size_t kDeviceInfoSize = 16;
+
 // Event words: the mouse connected or disconnected; an extra-button report carries 0001 in its
-// top four bits and the 18-bit mask of the extra buttons below.
+// top four bits and the 18-bit mask of the extra buttons below; any other word below 32 is the
+// mask of the standard buttons.
 inline constexpr uint32_t kEventConnect = 0x400;
 inline constexpr uint32_t kEventDisconnect = 0x800;
 inline constexpr uint32_t kExtraReport = 0x10000000;
+inline constexpr uint32_t kExtraReportMask = 0x0FFFFFFF;  // what follows the top four bits
+inline constexpr uint32_t kStandardReportLimit = 32;      // standard masks are below this
 constexpr bool IsExtraButtonReport(uint32_t word) { return (word >> 28) == 1; }
-
-// A 32-bit value as the 4 little-endian bytes of a request's input.
-inline std::vector<uint8_t> Le32Bytes(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
-}
+// The second byte of a word, which tells a connect (kEventConnect) or disconnect
+// (kEventDisconnect) from a standard report (0).
+constexpr uint32_t EventKind(uint32_t word) { return (word >> 8) & 0xFF; }
+inline constexpr uint32_t kEventKindConnect = EventKind(kEventConnect);
+inline constexpr uint32_t kEventKindDisconnect = EventKind(kEventDisconnect);
 
 }  // namespace orv

@@ -1,5 +1,7 @@
 #include "device/device_io.h"
 
+#include "base/log.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -226,12 +228,15 @@ void DeviceHandle::ReaderLoop() {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;  // the device end has gone (or the handle is closing)
     dp::Frame frame;
-    if (!dp::DecodeFrame(buffer.data(), static_cast<size_t>(n), frame)) continue;  // dropped
+    if (!dp::DecodeFrame(buffer.data(), static_cast<size_t>(n), frame)) {
+      ORV_LOG(Device, Info, "a malformed frame of %zd bytes from the device: dropped", n);
+      continue;
+    }
     if (frame.kind == dp::FrameKind::EventPending) {
       if (!frame.payload.empty()) continue;
       std::lock_guard<std::mutex> lock(mutex_);
       // A full semaphore loses this notice, as a driver's release would fail.
-      if (semaphore_) semaphore_->Release(1);
+      if (semaphore_ && !semaphore_->Release(1)) ORV_LOG(Device, Info, "an event notice was lost: the semaphore is full");
       continue;
     }
     if (frame.kind != dp::FrameKind::Answer) continue;
@@ -254,6 +259,9 @@ void DeviceHandle::ReaderLoop() {
   }
   std::lock_guard<std::mutex> lock(mutex_);
   MarkDeadLocked();
+  // The owner's event thread wakes and finds the device gone (a handle closing by itself has
+  // detached its semaphore first).
+  if (semaphore_) semaphore_->Release(1);
 }
 
 }  // namespace orv

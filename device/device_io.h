@@ -20,6 +20,7 @@ namespace device_error {
 constexpr uint32_t ERROR_INVALID_FUNCTION = 1;  // unknown request code
 constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;    // no device to open
 constexpr uint32_t ERROR_ACCESS_DENIED = 5;
+constexpr uint32_t ERROR_INVALID_HANDLE = 6;      // a request while no device is open
 constexpr uint32_t ERROR_INVALID_DATA = 13;       // a malformed answer, a rejected firmware image
 constexpr uint32_t ERROR_GEN_FAILURE = 31;        // the mouse did not carry the request out
 constexpr uint32_t ERROR_SHARING_VIOLATION = 32;  // the device is open by another client
@@ -76,7 +77,8 @@ class EventSemaphore {
 // The opened control device. A reader thread takes the device's answers and its "event
 // pending" notices; each notice becomes one Release of the attached semaphore. When the device
 // end goes away (the simulator ends or removes the device) every waiting and later request
-// fails with ERROR_DEVICE_NOT_CONNECTED and Alive() turns false. Requests may come from several
+// fails with ERROR_DEVICE_NOT_CONNECTED, Alive() turns false and the semaphore is released once
+// more, so that its waiter finds out. Requests may come from several
 // threads at once; the handle must not be destroyed while one of them is still inside Ioctl.
 // A notice that finds the semaphore at its maximum is lost, as a driver's release would be.
 class DeviceHandle : public DeviceIo {

@@ -25,6 +25,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/byte_order.h"
+
 namespace orv::device_protocol {
 
 constexpr uint32_t kMagic = 0x4456524F;
@@ -48,28 +50,18 @@ struct Frame {
   std::vector<uint8_t> payload;
 };
 
-inline void PutU16(std::vector<uint8_t>& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
+// A little-endian 32-bit number of a payload.
+inline uint32_t GetU32(const uint8_t* p) { return GetLe32(p); }
 
 // A whole frame. The caller keeps payloads within kMaxPayload (the helpers below do).
 inline std::vector<uint8_t> EncodeFrame(FrameKind kind, uint32_t id, const uint8_t* payload, size_t size) {
   std::vector<uint8_t> out;
   out.reserve(kHeaderSize + size);
-  PutU32(out, kMagic);
-  PutU16(out, kVersion);
-  PutU16(out, static_cast<uint16_t>(kind));
-  PutU32(out, id);
-  PutU32(out, static_cast<uint32_t>(size));
+  AppendLe32(out, kMagic);
+  AppendLe16(out, kVersion);
+  AppendLe16(out, static_cast<uint16_t>(kind));
+  AppendLe32(out, id);
+  AppendLe32(out, static_cast<uint32_t>(size));
   if (size) out.insert(out.end(), payload, payload + size);
   return out;
 }
@@ -77,8 +69,8 @@ inline std::vector<uint8_t> EncodeFrame(FrameKind kind, uint32_t id, const uint8
 // Checks magic, version, kind and that the length field matches the message exactly.
 inline bool DecodeFrame(const uint8_t* data, size_t size, Frame& frame) {
   if (size < kHeaderSize || size > kMaxFrame) return false;
-  if (GetU32(data) != kMagic || GetU16(data + 4) != kVersion) return false;
-  const uint16_t kind = GetU16(data + 6);
+  if (GetU32(data) != kMagic || GetLe16(data + 4) != kVersion) return false;
+  const uint16_t kind = GetLe16(data + 6);
   if (kind < static_cast<uint16_t>(FrameKind::Hello) || kind > static_cast<uint16_t>(FrameKind::EventPending)) {
     return false;
   }
@@ -97,8 +89,8 @@ struct Hello {
 
 inline std::vector<uint8_t> EncodeHello(const Hello& hello) {
   std::vector<uint8_t> payload;
-  PutU32(payload, hello.accepted ? 1 : 0);
-  PutU32(payload, hello.error);
+  AppendLe32(payload, hello.accepted ? 1 : 0);
+  AppendLe32(payload, hello.error);
   return EncodeFrame(FrameKind::Hello, 0, payload.data(), payload.size());
 }
 
@@ -123,8 +115,8 @@ inline std::vector<uint8_t> EncodeRequest(uint32_t id, uint32_t code, const uint
   if (inSize > kMaxIoctlBuffer || outSize > kMaxIoctlBuffer || (inSize && !in)) return {};
   std::vector<uint8_t> payload;
   payload.reserve(8 + inSize);
-  PutU32(payload, code);
-  PutU32(payload, static_cast<uint32_t>(outSize));
+  AppendLe32(payload, code);
+  AppendLe32(payload, static_cast<uint32_t>(outSize));
   if (inSize) payload.insert(payload.end(), in, in + inSize);
   return EncodeFrame(FrameKind::Request, id, payload.data(), payload.size());
 }
@@ -149,9 +141,9 @@ inline std::vector<uint8_t> EncodeAnswer(uint32_t id, const Answer& answer) {
   std::vector<uint8_t> payload;
   const size_t outSize = answer.out.size() > kMaxIoctlBuffer ? kMaxIoctlBuffer : answer.out.size();
   payload.reserve(12 + outSize);
-  PutU32(payload, answer.code);
-  PutU32(payload, answer.ok ? 1 : 0);
-  PutU32(payload, answer.error);
+  AppendLe32(payload, answer.code);
+  AppendLe32(payload, answer.ok ? 1 : 0);
+  AppendLe32(payload, answer.error);
   payload.insert(payload.end(), answer.out.begin(), answer.out.begin() + static_cast<std::ptrdiff_t>(outSize));
   return EncodeFrame(FrameKind::Answer, id, payload.data(), payload.size());
 }

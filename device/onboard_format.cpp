@@ -1,5 +1,7 @@
 #include "device/onboard_format.h"
 
+#include "base/byte_order.h"
+
 #include <algorithm>
 #include <cstring>
 #include <span>
@@ -132,12 +134,10 @@ EntryData EncodeCode(int code, int entry, const Profile& profile) {
   return d;
 }
 
-void PutWord(uint8_t* at, size_t value) {
-  at[0] = static_cast<uint8_t>(value >> 8);
-  at[1] = static_cast<uint8_t>(value);
-}
+// The mouse's numbers are big-endian 16-bit words.
+void PutWord(uint8_t* at, size_t value) { PutBe16(at, static_cast<uint16_t>(value)); }
 
-size_t Word(const uint8_t* at) { return size_t{at[0]} << 8 | at[1]; }
+size_t Word(const uint8_t* at) { return GetBe16(at); }
 
 void PutHeaderStart(OnboardImage& image, uint8_t first, size_t dataLength) {
   image.header[0] = first;

@@ -13,16 +13,18 @@
 #include <cstdint>
 #include <vector>
 
+#include "device/buttons.h"
 #include "profile/records.h"
 
 namespace orv {
 
 inline constexpr size_t kOnboardHeaderSize = 77;  // as written
-inline constexpr size_t kOnboardEntryCount = 14;
+inline constexpr size_t kOnboardEntryCount = kPhysicalButtonCount;
 inline constexpr size_t kOnboardStoredHeaderSize = 75;  // as the mouse keeps it and reads it back: 5 + 14 x 5
-// The logical button of each entry, in entry order (the physical buttons reported as ids 0, 1,
-// 2, 3, 4, 1032-1039 and 1024).
-inline constexpr int kOnboardEntryButtons[kOnboardEntryCount] = {0, 1, 2, 8, 7, 6, 10, 9, 11, 13, 12, 3, 4, 5};
+// The logical button of each entry, in entry order (the order of kPhysicalButtons).
+inline constexpr std::array<int, kOnboardEntryCount> kOnboardEntryButtons = OnboardEntryButtons();
+// The most data bytes one on-board read or write request carries.
+inline constexpr size_t kOnboardChunkSize = 4096;
 // The code of a button whose entry cannot be decoded.
 inline constexpr int kOnboardOffCode = 9;
 

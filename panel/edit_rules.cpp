@@ -161,10 +161,10 @@ void EditRules::ProfileClicked(int k) {
 
 void EditRules::Import() {
   if (sets_.Differ() && services_.WarningTwo(texts_.restoreProfileWarning) != 1) return;
-  FileDialogSpec spec;
-  spec.folder = folders_.profile;
-  spec.fileName = u"*.xml";
-  std::optional<std::string> path = services_.OpenFileName(spec);
+  FileDialogRequest request;
+  request.folder = folders_.profile;
+  request.fileName = u"*.xml";
+  std::optional<std::string> path = services_.OpenFileName(request);
   if (!path || !std::filesystem::exists(*path)) return;
   if (!LooksLikeProfileFile(*path)) {
     services_.WarningOne(kNotAProfileMessage);
@@ -176,10 +176,10 @@ void EditRules::Import() {
 }
 
 void EditRules::Export() {
-  FileDialogSpec spec;
-  spec.folder = folders_.profile;
-  spec.fileName = std::u16string(FieldText(sets_.activeWorking().profileName));
-  std::optional<std::string> path = services_.SaveFileName(spec);
+  FileDialogRequest request;
+  request.folder = folders_.profile;
+  request.fileName = std::u16string(FieldText(sets_.activeWorking().profileName));
+  std::optional<std::string> path = services_.SaveFileName(request);
   if (!path) return;
   if (!ExportProfile(*path, sets_.workingSet)) services_.WarningOne(kExportFailedMessage);
 }

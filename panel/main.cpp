@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "link/qt_bus_pump.h"
+#include "link/qt/bus_pump.h"
 #include "panel/app.h"
 #include "panel/main_window.h"
 #include "skin/skin_resources.h"

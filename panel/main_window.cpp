@@ -86,14 +86,14 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint),
       startup_(startup), options_(options), sets_(MakePanelSets()) {
   // 1. The skin: every picture, the outline and every control of the window.
-  SkinWindowSpec spec;
-  spec.section = QStringLiteral("MAIN");
-  spec.hasDisable = true;
-  spec.requireImages = true;
-  spec.requireOutline = true;
-  spec.dragByBackground = true;
-  spec.buttonKeys = MainButtonKeys();
-  skin_.Skin(this, startup_.programFolder, spec, options_.clock);
+  SkinWindowSetup setup;
+  setup.section = QStringLiteral("MAIN");
+  setup.hasDisable = true;
+  setup.requireImages = true;
+  setup.requireOutline = true;
+  setup.dragByBackground = true;
+  setup.buttonKeys = MainButtonKeys();
+  skin_.Skin(this, startup_.programFolder, setup, options_.clock);
   if (!skin_.ApplyOutline(this)) throw xException(QString::fromLatin1(kMaskFailureMessage));
 
   texts_.changeProfileWarning = U(skin_.Plain(QStringLiteral("STRING_WARNING_CHANGE_PROFILE")));

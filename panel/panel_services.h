@@ -17,7 +17,7 @@ namespace orv {
 inline constexpr std::u16string_view kProfileFileFilter = u"Configure File(*.xml)|*.xml|";
 inline constexpr std::u16string_view kProfileFileExtension = u".xml";
 
-struct FileDialogSpec {
+struct FileDialogRequest {
   std::string folder;                                      // where the dialog starts
   std::u16string fileName;                                 // the name it proposes
   std::u16string filter{kProfileFileFilter};               // "Text(*.ext)|*.ext|" pairs
@@ -40,8 +40,8 @@ class PanelServices {
   // A plain message box with a fixed text (the error icon when `error`).
   virtual void MessageBox(std::u16string_view text, std::u16string_view title, bool error) = 0;
   // The chosen file's path, or nothing when the dialog was cancelled.
-  virtual std::optional<std::string> OpenFileName(const FileDialogSpec& spec) = 0;
-  virtual std::optional<std::string> SaveFileName(const FileDialogSpec& spec) = 0;
+  virtual std::optional<std::string> OpenFileName(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> SaveFileName(const FileDialogRequest& request) = 0;
   // Hands a document to the desktop's handler for its type; false when nothing opened it.
   virtual bool OpenDocument(const std::string& path) = 0;
   // The print dialog, then the page on the chosen printer; false when nothing was printed

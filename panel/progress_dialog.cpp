@@ -19,11 +19,13 @@ CPorgressDlg::CPorgressDlg(const std::string& installFolder, double paceSeconds,
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), services_(services), model_(agentPresent),
       periodMs_(ProgressModel::TimerPeriodMs(paceSeconds)) {
   setWindowTitle(QString::fromStdU16String(std::u16string(kProgressWindowTitle)));
-  SkinWindowSpec spec;
-  spec.section = QStringLiteral("PROGRESS_DLG");
-  spec.requireImages = true;
-  skin_.Skin(this, installFolder, spec);
-  const auto keys = ReadSkinSection(SkinDataPath(installFolder, "Skins.xml"), spec.section);
+  SkinWindowSetup setup;
+  setup.section = QStringLiteral("PROGRESS_DLG");
+  skin_.Skin(this, installFolder, setup);
+  // The window has a picture and an outline only (no button states).
+  if (skin_.images.normal.isNull() || skin_.images.mask.isNull())
+    throw xException(QString::fromLatin1(kNoPictureMessage));
+  const auto keys = ReadSkinSection(SkinDataPath(installFolder, "Skins.xml"), setup.section);
   auto it = keys.find(QStringLiteral("PROGRESS_TITLE"));
   if (it == keys.end() || !LoadSkinImage(SkinImagePath(installFolder, it->second), title_))
     throw xException(QString::fromLatin1(kNoPictureMessage));

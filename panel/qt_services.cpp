@@ -36,25 +36,25 @@ void QtDesktopServices::MessageBox(std::u16string_view text, std::u16string_view
   box.exec();
 }
 
-std::optional<std::string> QtDesktopServices::FileDialog(const FileDialogSpec& spec, bool save) {
+std::optional<std::string> QtDesktopServices::FileDialog(const FileDialogRequest& request, bool save) {
   QFileDialog dialog(owner_);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setNameFilters(QtNameFilters(spec.filter));
-  QString suffix = Q(spec.defaultExtension);
+  dialog.setNameFilters(QtNameFilters(request.filter));
+  QString suffix = Q(request.defaultExtension);
   if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
   dialog.setDefaultSuffix(suffix);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.overwritePrompt);
-  dialog.setDirectory(QString::fromStdString(spec.folder));
-  const QString name = Q(spec.fileName);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+  dialog.setDirectory(QString::fromStdString(request.folder));
+  const QString name = Q(request.fileName);
   if (!name.isEmpty() && !name.contains(QLatin1Char('*'))) dialog.selectFile(name);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first().toStdString();
 }
 
-std::optional<std::string> QtDesktopServices::OpenFileName(const FileDialogSpec& spec) { return FileDialog(spec, false); }
+std::optional<std::string> QtDesktopServices::OpenFileName(const FileDialogRequest& request) { return FileDialog(request, false); }
 
-std::optional<std::string> QtDesktopServices::SaveFileName(const FileDialogSpec& spec) { return FileDialog(spec, true); }
+std::optional<std::string> QtDesktopServices::SaveFileName(const FileDialogRequest& request) { return FileDialog(request, true); }
 
 bool QtDesktopServices::OpenDocument(const std::string& path) { return ShellOpenDocument(path); }
 

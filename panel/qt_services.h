@@ -18,13 +18,13 @@ class QtDesktopServices : public PanelServices {
   void SetOwner(QWidget* owner) { owner_ = owner; }
 
   void MessageBox(std::u16string_view text, std::u16string_view title, bool error) override;
-  std::optional<std::string> OpenFileName(const FileDialogSpec& spec) override;
-  std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override;
+  std::optional<std::string> OpenFileName(const FileDialogRequest& request) override;
+  std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
   bool OpenDocument(const std::string& path) override;
   bool PrintPage(const QImage& page) override;
 
  private:
-  std::optional<std::string> FileDialog(const FileDialogSpec& spec, bool save);
+  std::optional<std::string> FileDialog(const FileDialogRequest& request, bool save);
   QWidget* owner_;
 };
 

@@ -12,7 +12,8 @@ int32_t ParseInt(std::u16string_view text);
 
 // A comma-separated list as the writers produce it ("n," per number). Each call takes the
 // piece before the next comma; a number that is not followed by a comma reads as 0, and so
-// does everything after the end of the list.
+// does everything after the end of the list. The list only looks at the text, which must
+// outlive it (not a temporary string).
 class NumberList {
  public:
   explicit NumberList(std::u16string_view text) : rest_(text) {}

@@ -1,12 +1,21 @@
 #include "profile/profile_files.h"
 
 #include "base/files.h"
+#include "base/log.h"
 #include "base/registry_store.h"
 #include "base/text.h"
 #include "profile/numbers.h"
+#include "profile/settings_files.h"
 #include "profile/xml_cursor.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstddef>
+#include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace orv {
@@ -286,15 +295,29 @@ void UpdateConfig(XmlCursor& x, const ProfileSet& set) {
   }
 }
 
-void UpdateTrayIcon(const std::string& confFolder, const ProfileSet& set) {
+// False when the file is there and could not be written.
+bool UpdateTrayIcon(const std::string& confFolder, const ProfileSet& set) {
   const std::string path = JoinPath(confFolder, kTrayIconFileName);
   XmlCursor x;
-  if (!x.LoadFile(path) || !x.FindElement()) return;
+  if (!x.LoadFile(path) || !x.FindElement()) return true;
   x.EnterElement();
   for (int i = 0; i < kProfileCount; ++i) {
     if (x.FindElement(Numbered(u"PROFILE_", i + 1))) x.SetText(FieldText(set.profiles[i].profileName));
   }
-  x.SaveFile(path);
+  return x.SaveFile(path);
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A temporary file of the atomic replacement: `name` then '.' and six letters or digits.
+bool IsTemporaryOf(std::string_view file, std::string_view name) {
+  if (file.size() != name.size() + 7 || file.substr(0, name.size()) != name || file[name.size()] != '.') return false;
+  for (char c : file.substr(name.size() + 1))
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  return true;
 }
 
 // Loads Config.xml from the Conf folder; `edit` changes it and says whether to save.
@@ -316,10 +339,17 @@ void StartRootDocument(XmlCursor& x, std::u16string_view declaration) {
   x.EnterElement();
 }
 
-void LoadProfileSet(const std::string& path, ProfileSet& set) {
+ProfileSetLoad LoadProfileSet(const std::string& path, ProfileSet& set) {
   ResetProfileSet(set);
   XmlCursor x;
-  if (x.LoadFile(path)) {
+  ProfileSetLoad outcome = ProfileSetLoad::Loaded;
+  if (path.empty() || ::access(path.c_str(), F_OK) != 0) {
+    outcome = ProfileSetLoad::Missing;
+  } else if (!x.LoadFile(path)) {
+    outcome = ProfileSetLoad::Unreadable;
+    ORV_LOG(Profile, Info, "%s does not load as XML: the defaults are used", path.c_str());
+  }
+  if (outcome == ProfileSetLoad::Loaded) {
     const std::pair<std::u16string_view, int32_t*> header[] = {
         {u"PROFILE_ID", &set.profileId}, {u"POLLING_RATE", &set.pollingRate},
         {u"LIFT_DISTANCE", &set.liftDistance}, {u"GAME_MODE", &set.gameMode}};
@@ -335,7 +365,9 @@ void LoadProfileSet(const std::string& path, ProfileSet& set) {
       }
     }
   }
-  ValidateProfileSet(set);
+  if (ValidateProfileSet(set) && outcome == ProfileSetLoad::Loaded)
+    ORV_LOG(Profile, Info, "%s: values outside their ranges were reset to their defaults", path.c_str());
+  return outcome;
 }
 
 int SaveProfileSet(const std::string& confFolder, const ProfileSet& set, RegistryStore& registry) {
@@ -344,14 +376,54 @@ int SaveProfileSet(const std::string& confFolder, const ProfileSet& set, Registr
 
   const std::string path = JoinPath(confFolder, kConfigFileName);
   XmlCursor x;
+  bool written;
   if (x.LoadFile(path)) {
     UpdateConfig(x, set);
-    x.SaveFile(path);
+    written = x.SaveFile(path);
   } else {
-    NewConfigCursor(set).SaveFile(path);
+    // A file the user had that cannot be read is kept beside the new one, never lost.
+    if (IsRegularFile(path)) {
+      const std::string kept = path + kBrokenConfigSuffix;
+      if (std::rename(path.c_str(), kept.c_str()) != 0) {
+        ORV_LOG(Profile, Warning, "%s does not load and cannot be kept as %s (%s): it is left as it is", path.c_str(),
+                kept.c_str(), std::strerror(errno));
+        return kSaveConfigNotWritten;
+      }
+      ORV_LOG(Profile, Warning, "%s does not load: kept as %s, a new one is written", path.c_str(), kept.c_str());
+    }
+    written = NewConfigCursor(set).SaveFile(path);
   }
-  UpdateTrayIcon(confFolder, set);
-  return 0;
+  if (!written) {
+    ORV_LOG(Profile, Warning, "%s could not be written: %s", path.c_str(), std::strerror(errno));
+    return kSaveConfigNotWritten;
+  }
+  if (!UpdateTrayIcon(confFolder, set)) {
+    ORV_LOG(Profile, Warning, "%s could not be written", JoinPath(confFolder, kTrayIconFileName).c_str());
+    return kSaveTrayIconNotWritten;
+  }
+  return kSaveDone;
+}
+
+int RemoveStaleTemporaryFiles(const std::string& confFolder) {
+  DIR* dir = ::opendir(confFolder.c_str());
+  if (!dir) return 0;
+  int removed = 0;
+  static constexpr std::string_view kNames[] = {kConfigFileName, kTrayIconFileName, kFirmwareVersionFileName};
+  while (const dirent* e = ::readdir(dir)) {
+    std::string_view file = e->d_name;
+    bool temporary = false;
+    for (std::string_view name : kNames) temporary = temporary || IsTemporaryOf(file, name);
+    // The unreadable file kept aside has a name of the same shape.
+    if (!temporary || file == std::string(kConfigFileName) + kBrokenConfigSuffix) continue;
+    const std::string path = JoinPath(confFolder, file);
+    if (!IsRegularFile(path)) continue;
+    if (::unlink(path.c_str()) == 0) {
+      ++removed;
+      ORV_LOG(Profile, Info, "removed %s, left by a save that did not finish", path.c_str());
+    }
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 std::string NewConfigDocument(const ProfileSet& set) { return NewConfigCursor(set).EncodedDocument(); }
@@ -418,7 +490,8 @@ void ReadAutoSwitchState(const std::string& confFolder, int& savedIndex, int& sw
   XmlCursor x;
   if (!x.LoadFile(JoinPath(confFolder, kConfigFileName))) return;
   if (!x.FindChildElement(kAutoSwitchElement)) return;
-  NumberList list(x.GetChildText());
+  const std::u16string text = x.GetChildText();
+  NumberList list(text);
   savedIndex = list.Next();
   switched = list.Next();
 }

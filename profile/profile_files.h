@@ -14,15 +14,42 @@ class XmlCursor;
 inline constexpr char kConfigFileName[] = "Config.xml";
 inline constexpr char kTrayIconFileName[] = "TrayIcon.xml";
 
+// What LoadProfileSet found.
+enum class ProfileSetLoad {
+  Loaded,      // the file was read (validation may still have replaced values)
+  Missing,     // no file (or no path): the defaults
+  Unreadable,  // a file that does not load as XML: the defaults
+};
+
 // Reset, read the file if it loads and is well-formed, validate. Never fails: a missing or
-// broken file gives the defaults.
-void LoadProfileSet(const std::string& path, ProfileSet& set);
+// broken file gives the defaults. A file that does not load and values that validation
+// replaced are logged (info).
+ProfileSetLoad LoadProfileSet(const std::string& path, ProfileSet& set);
+
+// SaveProfileSet's results.
+enum SaveProfileSetResult : int {
+  kSaveDone = 0,
+  kSaveRegistryUnavailable = -1,  // the registry cannot be opened: no file was touched
+  kSaveConfigNotWritten = -2,     // Config.xml could not be written (a folder in its place, a full
+                                  // disk, no permission): it is as before, TrayIcon.xml untouched
+  kSaveTrayIconNotWritten = -3,   // Config.xml was written, TrayIcon.xml could not be
+};
+
+// The name an unreadable Config.xml is kept under when a new document replaces it.
+inline constexpr char kBrokenConfigSuffix[] = ".broken";
 
 // Writes the active profile's pointer values to the registry, then Config.xml in the Conf
 // folder (updated in place when it loads, else a new document), then the profile names into
-// TrayIcon.xml when that file exists. Returns 0, or -1 when the registry cannot be opened
-// (no file is touched then).
+// TrayIcon.xml when that file exists (only after Config.xml was written). A Config.xml that
+// exists but does not load is first kept as "Config.xml.broken" (replacing an older one) and
+// the move logged; when it cannot be moved aside nothing is written over it
+// (kSaveConfigNotWritten). Returns one of SaveProfileSetResult.
 int SaveProfileSet(const std::string& confFolder, const ProfileSet& set, RegistryStore& registry);
+
+// Removes what saves that were killed left in the Conf folder: the temporary files
+// "Config.xml.XXXXXX", "TrayIcon.xml.XXXXXX" and "FWVersion.xml.XXXXXX" (six letters or digits)
+// that the atomic replacement writes before renaming. Returns how many were removed; each is logged.
+int RemoveStaleTemporaryFiles(const std::string& confFolder);
 
 // Writes the set's active profile to `path` (updated in place if it is a well-formed XML
 // file, else a new export document). False if the file cannot be written.

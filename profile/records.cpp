@@ -1,6 +1,7 @@
 #include "profile/records.h"
 
 #include "base/text.h"
+#include "profile/field_ranges.h"
 
 #include <cstring>
 #include <string>
@@ -8,9 +9,10 @@
 namespace orv {
 namespace {
 
-bool ReplaceOutside(int32_t& value, int32_t low, int32_t high, int32_t fallback) {
-  if (value >= low && value <= high) return false;
-  value = fallback;
+bool ReplaceOutside(int32_t& value, RangedField field) {
+  const FieldRange& range = RangeOf(field);
+  if (range.Contains(value)) return false;
+  value = range.fallback;
   return true;
 }
 
@@ -35,25 +37,26 @@ void ResetProfileSet(ProfileSet& set) {
 
 bool ValidateProfileSet(ProfileSet& set) {
   bool replaced = false;
-  replaced |= ReplaceOutside(set.profileId, 0, 9, 0);
-  replaced |= ReplaceOutside(set.pollingRate, 1, 3, 2);
-  replaced |= ReplaceOutside(set.liftDistance, 1, 3, 1);
-  replaced |= ReplaceOutside(set.gameMode, 0, 1, 0);
+  replaced |= ReplaceOutside(set.profileId, RangedField::ProfileId);
+  replaced |= ReplaceOutside(set.pollingRate, RangedField::PollingRate);
+  replaced |= ReplaceOutside(set.liftDistance, RangedField::LiftDistance);
+  replaced |= ReplaceOutside(set.gameMode, RangedField::GameMode);
   for (int i = 0; i < kProfileCount; ++i) {
     Profile& p = set.profiles[i];
     if (p.profileName[0] == 0) CopyText(p.profileName, u"Profile " + ToUtf16(std::to_string(i + 1)));
-    replaced |= ReplaceOutside(p.dpiStep, 1, 6, 6);
-    replaced |= ReplaceOutside(p.doubleClickSpeed, 150, 950, 500);
-    replaced |= ReplaceOutside(p.scrollSpeed, 1, 18, 10);
-    replaced |= ReplaceOutside(p.sensitivity, 1, 20, 10);
-    replaced |= ReplaceOutside(p.advanceSensitivityX, 1, 18, 10);
-    replaced |= ReplaceOutside(p.advanceSensitivityY, 1, 18, 10);
-    replaced |= ReplaceOutside(p.ledColor, 1, 0xFFFFFF, 0x3CFF);
-    replaced |= ReplaceOutside(p.ledIntensity, 1, 4, 4);
-    replaced |= ReplaceOutside(p.ledPulsation, 1, 4, 3);
+    replaced |= ReplaceOutside(p.dpiStep, RangedField::DpiStep);
+    replaced |= ReplaceOutside(p.doubleClickSpeed, RangedField::DoubleClickSpeed);
+    replaced |= ReplaceOutside(p.scrollSpeed, RangedField::ScrollSpeed);
+    replaced |= ReplaceOutside(p.sensitivity, RangedField::Sensitivity);
+    replaced |= ReplaceOutside(p.advanceSensitivityX, RangedField::AdvanceSensitivityX);
+    replaced |= ReplaceOutside(p.advanceSensitivityY, RangedField::AdvanceSensitivityY);
+    replaced |= ReplaceOutside(p.ledColor, RangedField::LedColor);
+    replaced |= ReplaceOutside(p.ledIntensity, RangedField::LedIntensity);
+    replaced |= ReplaceOutside(p.ledPulsation, RangedField::LedPulsation);
     for (int b = 0; b < kButtonCount; ++b) {
       ButtonAssignment& a = p.buttons[b];
-      if (ReplaceOutside(a.code, 1, 1200, kDefaultButtonCodes[b])) {
+      if (!RangeOf(RangedField::ButtonCode).Contains(a.code)) {
+        a.code = kDefaultButtonCodes[b];
         a.buttonNumber = static_cast<uint8_t>(b + 1);
         replaced = true;
       }

@@ -1,5 +1,6 @@
 #include "profile/text_codec.h"
 
+#include "base/byte_order.h"
 #include "base/text.h"
 #include "profile/charsets.h"
 #include "profile/xml_scan.h"
@@ -24,11 +25,8 @@ std::u16string FromUtf16Bytes(std::string_view bytes, bool bigEndian) {
     std::memcpy(out.data(), bytes.data(), out.size() * 2);
     return out;
   }
-  for (size_t i = 0; i < out.size(); ++i) {
-    unsigned char a = static_cast<unsigned char>(bytes[2 * i]);
-    unsigned char b = static_cast<unsigned char>(bytes[2 * i + 1]);
-    out[i] = bigEndian ? static_cast<char16_t>(a << 8 | b) : static_cast<char16_t>(b << 8 | a);
-  }
+  const uint8_t* in = reinterpret_cast<const uint8_t*>(bytes.data());
+  for (size_t i = 0; i < out.size(); ++i) out[i] = bigEndian ? GetBe16(in + 2 * i) : GetLe16(in + 2 * i);
   return out;
 }
 
@@ -38,10 +36,12 @@ std::string ToUtf16Bytes(std::u16string_view text, bool bigEndian) {
     std::memcpy(out.data(), text.data(), out.size());
     return out;
   }
+  uint8_t* at = reinterpret_cast<uint8_t*>(out.data());
   for (size_t i = 0; i < text.size(); ++i) {
-    char hi = static_cast<char>(text[i] >> 8), lo = static_cast<char>(text[i] & 0xFF);
-    out[2 * i] = bigEndian ? hi : lo;
-    out[2 * i + 1] = bigEndian ? lo : hi;
+    if (bigEndian)
+      PutBe16(at + 2 * i, text[i]);
+    else
+      PutLe16(at + 2 * i, text[i]);
   }
   return out;
 }

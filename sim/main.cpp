@@ -5,9 +5,10 @@
 //   OrvMouseSim press ID | release ID | plug | unplug | remove | fail CODE [ERROR] | state |
 //               transcript | quit
 //       tells the running simulator.
+//   OrvMouseSim help
+//       prints every command with its arguments (the command table in sim_commands.cpp).
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,43 +26,17 @@ void OnStopSignal(int) {
   if (g_server) g_server->Stop();
 }
 
-constexpr const char* kUsage =
-    "usage: OrvMouseSim [serve] [--absent] [--memory UNITS] [--firmware WORD]\n"
-    "       OrvMouseSim press ID | release ID | plug | unplug | remove | fail CODE [ERROR] |\n"
-    "                   state | transcript | quit\n";
+constexpr const char* kProgram = "OrvMouseSim";
 
-bool ParseNumber(const char* text, unsigned long max, unsigned long& value) {
-  char* end = nullptr;
-  const bool hex = std::strncmp(text, "0x", 2) == 0 || std::strncmp(text, "0X", 2) == 0;
-  value = std::strtoul(hex ? text + 2 : text, &end, hex ? 16 : 10);
-  return *text && end && *end == '\0' && end != (hex ? text + 2 : text) && value <= max;
-}
-
-int Serve(const std::vector<std::string>& options) {
+int Serve(const orv::sim::CommandLine& line) {
   orv::sim::MouseConfig config;
-  bool present = true;
-  bool firmwareGiven = false;
-  uint16_t firmware = 0;
-  for (size_t i = 0; i < options.size(); ++i) {
-    unsigned long value = 0;
-    if (options[i] == "--absent") {
-      present = false;
-    } else if (options[i] == "--memory" && i + 1 < options.size() && ParseNumber(options[i + 1].c_str(), 255, value)) {
-      config.memoryUnits = static_cast<uint8_t>(value);
-      ++i;
-    } else if (options[i] == "--firmware" && i + 1 < options.size() &&
-               ParseNumber(options[i + 1].c_str(), 0xFFFF, value) && value != 0) {
-      firmware = static_cast<uint16_t>(value);
-      firmwareGiven = true;
-      ++i;
-    } else {
-      std::fprintf(stderr, "OrvMouseSim: bad option %s\n%s", options[i].c_str(), kUsage);
-      return 1;
-    }
-  }
+  const bool present = !line.Given("--absent");
+  config.memoryUnits = static_cast<uint8_t>(line.Value("--memory", config.memoryUnits));
+  const bool firmwareGiven = line.Given("--firmware");
+  const uint16_t firmware = static_cast<uint16_t>(line.Value("--firmware"));
   const std::string folder = orv::DeviceFolder();
   if (folder.empty() || !orv::MakeFolders(folder)) {
-    std::fprintf(stderr, "OrvMouseSim: no device folder (%s)\n", folder.c_str());
+    std::fprintf(stderr, "%s: no device folder (%s)\n", kProgram, folder.c_str());
     return 1;
   }
   config.pluggedAtStart = present;
@@ -82,10 +57,10 @@ int Serve(const std::vector<std::string>& options) {
   std::string error;
   if (!server.Start(present, error)) {
     g_server = nullptr;
-    std::fprintf(stderr, "OrvMouseSim: %s\n", error.c_str());
+    std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
     return 1;
   }
-  std::printf("OrvMouseSim: ready, device %s%s, commands %s\n", orv::DevicePath().c_str(), present ? "" : " (absent)",
+  std::printf("%s: ready, device %s%s, commands %s\n", kProgram, orv::DevicePath().c_str(), present ? "" : " (absent)",
               orv::sim::ControlPath().c_str());
   std::fflush(stdout);
   server.Run();
@@ -96,26 +71,30 @@ int Serve(const std::vector<std::string>& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "serve" || args[0].rfind("--", 0) == 0) {
-    if (!args.empty() && args[0] == "serve") args.erase(args.begin());
-    if (!args.empty() && (args[0] == "--help")) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    return Serve(args);
+  std::vector<std::string> words(argv + 1, argv + argc);
+  // No command, or options only: serve. "--help", also after serve, is help.
+  if (words.empty() || words[0].rfind("--", 0) == 0) words.insert(words.begin(), "serve");
+  if (words.size() == 2 && words[0] == "serve" && words[1] == "--help") words = {"help"};
+
+  orv::sim::CommandLine line;
+  std::string error;
+  if (!orv::sim::ParseCommandLine(words, line, error)) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+    return 1;
   }
-  if (args[0] == "help") {
-    std::fputs(kUsage, stdout);
+  const std::string name = line.command->name;
+  if (name == "help") {
+    std::fputs(orv::sim::CommandUsage(kProgram).c_str(), stdout);
     return 0;
   }
-  std::string line;
-  for (const std::string& arg : args) {
-    if (arg.find('\n') != std::string::npos) {
-      std::fprintf(stderr, "OrvMouseSim: bad argument\n");
+  if (name == "serve") return Serve(line);
+  std::string text;
+  for (const std::string& word : words) {
+    if (word.find_first_of("\r\n") != std::string::npos) {
+      std::fprintf(stderr, "%s: an argument holds a line break\n", kProgram);
       return 1;
     }
-    line += (line.empty() ? "" : " ") + arg;
+    text += (text.empty() ? "" : " ") + word;
   }
-  return orv::sim::RunCommand(orv::sim::ControlPath(), line);
+  return orv::sim::RunCommand(orv::sim::ControlPath(), text);
 }

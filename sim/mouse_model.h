@@ -25,21 +25,25 @@
 #include <utility>
 #include <vector>
 
+#include "device/buttons.h"
 #include "device/device_codes.h"
+#include "device/onboard_format.h"
 #include "device/device_io.h"
 #include "platform/clock.h"
 
 namespace orv::sim {
 
-constexpr int kStandardButtonCount = 6;  // ids 0-5
-constexpr int kFirstExtraButton = 1024;  // ids 1024-1041
-constexpr int kExtraButtonCount = 18;
+// The button ids, the device information and on-board sizes are the device contract's.
+constexpr int kStandardButtonCount = kStandardButtonIdCount;  // ids 0-5
+constexpr int kFirstExtraButton = kFirstExtraButtonId;       // ids 1024-1041
+constexpr int kExtraButtonCount = kExtraButtonIdCount;
 
-constexpr size_t kDeviceInfoSize = 16;
-constexpr size_t kOnboardHeaderSize = 77;
-constexpr size_t kOnboardChunk = 4096;  // most data bytes one on-board request carries
+constexpr size_t kDeviceInfoSize = orv::kDeviceInfoSize;
+constexpr size_t kOnboardHeaderSize = orv::kOnboardHeaderSize;
+constexpr size_t kOnboardChunk = kOnboardChunkSize;  // most data bytes one on-board request carries
 constexpr size_t kFirmwareBlockSize = 512;
 constexpr size_t kEventQueueCapacity = 128;  // words beyond are dropped
+constexpr uint8_t kErasedByte = 0xFF;        // what erased on-board memory reads
 
 // What the mouse keeps when told to save; the live values start from these.
 struct MouseSettings {
@@ -51,6 +55,14 @@ struct MouseSettings {
   uint16_t liftDistance = 0;  // code 0..2
   bool operator==(const MouseSettings&) const = default;
 };
+
+// The values the mouse takes; a request outside them is refused (ERROR_INVALID_PARAMETER), a
+// state file's value outside them is not taken.
+inline constexpr uint8_t kDpiStepLowest = 1, kDpiStepHighest = 6;
+inline constexpr uint8_t kPollingRateLowest = 1, kPollingRateHighest = 3;
+inline constexpr uint16_t kLiftDistanceHighest = 2;
+inline constexpr uint32_t kLedColorHighest = 0xFFFFFF;
+inline constexpr uint32_t kSensitivityLowest = 1, kSensitivityHighest = 18;
 
 // The build of the simulated mouse: what its device information block says and how long it
 // takes to come back after leaving for (or returning from) the firmware loader.
@@ -64,14 +76,18 @@ struct MouseConfig {
   bool pluggedAtStart = true;
 };
 
+// The version number of a firmware word (major << 8 | minor): major x 100 + minor.
+constexpr unsigned FirmwareVersionNumber(uint16_t word) { return (word >> 8) * 100u + (word & 0xFFu); }
+
 enum class MousePhase {
   Mouse,   // the normal firmware
   Away,    // re-enumerating: between a disconnect word and the next connect word
   Loader,  // the firmware loader
 };
 
-// Everything a test may want to compare at once.
-struct MouseSnapshot {
+// Everything the model keeps about the driver and the mouse, as one value: the model holds one
+// and every inspection is a copy of it.
+struct MouseState {
   bool plugged = true;
   MousePhase phase = MousePhase::Mouse;
   MouseSettings live;
@@ -85,14 +101,19 @@ struct MouseSnapshot {
   bool registered = false;
   uint32_t semaphoreValue = 0;  // the 4 bytes IOCTL_REGISTER_EVENT carried
   uint16_t firmwareWord = 0;
-  std::array<uint8_t, kDeviceInfoSize> deviceInfo{};
   std::array<uint8_t, kOnboardHeaderSize> onboardHeader{};  // as written
   std::vector<uint8_t> onboardData;                         // the whole memory
-  std::vector<uint32_t> pendingEvents;
-  uint8_t standardButtons = 0;  // pressed state, bit i = id i
-  uint32_t extraButtons = 0;    // bit i = id 1024 + i
+  std::vector<uint32_t> pendingEvents;                      // oldest first
+  uint8_t standardButtons = 0;                              // pressed state, bit i = id i
+  uint32_t extraButtons = 0;                                // bit i = id 1024 + i
   bool loaderStarted = false;
   std::vector<uint8_t> firmwareImage;  // bytes the loader has taken since IOCTL_FW_START
+};
+
+// Everything a test may want to compare at once: the state and the device information block
+// that follows from it and the mouse's build.
+struct MouseSnapshot : MouseState {
+  std::array<uint8_t, kDeviceInfoSize> deviceInfo{};
 };
 
 class MouseModel {
@@ -141,6 +162,10 @@ class MouseModel {
   // or error 0.
   bool ArmFailure(uint32_t code, uint32_t error = device_error::ERROR_GEN_FAILURE);
 
+  // Queues a word as the driver would, whatever the mouse did (a test's own reports and
+  // notices). False when nobody is registered or the queue is full.
+  bool QueueEventWord(uint32_t word);
+
   // The client's handle was closed: registration ends, the queue is emptied and every
   // standard button passes through again.
   void ClientClosed();
@@ -156,11 +181,19 @@ class MouseModel {
   // The state as one JSON object; `extra` members (name, raw JSON value) come first.
   std::string StateJson(const std::vector<std::pair<std::string, std::string>>& extra = {}) const;
 
+  // The event words waiting for the client, oldest first (without copying the whole state).
+  std::vector<uint32_t> PendingEvents() const;
+
   static bool KnownCode(uint32_t code);
   static const char* CodeName(uint32_t code);  // "IOCTL_SET_DPI_STEP", or null
-  size_t OnboardCapacity() const { return onboardData_.size(); }
+  // Every request code the driver answers, in the order of its request table.
+  static std::vector<uint32_t> KnownCodes();
+  size_t OnboardCapacity() const { return onboardCapacity_; }
 
  private:
+  // The request table and its handlers (mouse_requests.cpp).
+  friend struct MouseRequests;
+
   IoctlResult HandleLocked(uint32_t code, const uint8_t* in, size_t inSize, size_t outSize);
   ButtonOutcome ChangeButtonLocked(int id, bool down);
   bool QueueEventLocked(uint32_t word);
@@ -174,38 +207,21 @@ class MouseModel {
   void Notify(int notices);
 
   Clock& clock_;
-  MouseConfig config_;
+  const MouseConfig config_;
+  const size_t onboardCapacity_;
   mutable std::mutex mutex_;
   std::function<void()> onEventPending_;
   std::string statePath_;
 
-  bool plugged_;
-  MousePhase phase_ = MousePhase::Mouse;
+  MouseState state_;
+  // When the mouse comes back from re-enumerating, and as what.
   MousePhase comeBackAs_ = MousePhase::Mouse;
   uint32_t arriveAt_ = 0;
-  MouseSettings live_;
-  MouseSettings saved_;
-  uint32_t interceptMask_ = 0xFFFF;
-  uint8_t interceptExtra_ = 0;
-  uint8_t sensitivityEnable_ = 0;
-  uint32_t sensitivityX_ = 10;
-  uint32_t sensitivityY_ = 10;
-  uint8_t deviceMode_ = 0;
-  bool registered_ = false;
-  uint32_t semaphoreValue_ = 0;
-  uint16_t firmwareWord_;
-  std::array<uint8_t, kOnboardHeaderSize> onboardHeader_{};
-  std::vector<uint8_t> onboardData_;
-  std::deque<uint32_t> events_;
-  int notices_ = 0;
-  uint8_t standardButtons_ = 0;
-  uint32_t extraButtons_ = 0;
-  // Loader.
-  bool loaderStarted_ = false;
+  // The loader's pace: when the flash is erased, when it takes the next block, and where.
   uint32_t erasedAt_ = 0;
   uint32_t blockReadyAt_ = 0;
   uint32_t nextBlockOffset_ = 0;
-  std::vector<uint8_t> firmwareImage_;
+  int notices_ = 0;
   // Failures armed by ArmFailure.
   std::map<uint32_t, std::deque<uint32_t>> armed_;
   // Transcript; lines a request causes follow its own line.

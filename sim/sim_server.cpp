@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
+#include "base/byte_order.h"
 #include "device/device_protocol.h"
 #include "platform/folders.h"
 #include "platform/unix_socket.h"
@@ -77,43 +77,6 @@ int ConnectStream(const std::string& path) {
     return -1;
   }
   return fd;
-}
-
-std::vector<std::string> Words(const std::string& line) {
-  std::istringstream in(line);
-  std::vector<std::string> words;
-  for (std::string w; in >> w;) words.push_back(w);
-  return words;
-}
-
-// Decimal, or hexadecimal after 0x; the whole word, within 32 bits.
-bool ParseU32(const std::string& text, uint32_t& value) {
-  if (text.empty() || text.size() > 12) return false;
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const std::string digits = hex ? text.substr(2) : text;
-  if (digits.empty()) return false;
-  uint64_t v = 0;
-  for (char c : digits) {
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (hex && c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (hex && c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else
-      return false;
-    v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
-    if (v > 0xFFFFFFFFull) return false;
-  }
-  value = static_cast<uint32_t>(v);
-  return true;
-}
-
-std::string Hex32(uint32_t v) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%08X", v);
-  return buffer;
 }
 
 }  // namespace
@@ -281,7 +244,7 @@ void SimServer::HandleDeviceFrame(const uint8_t* data, size_t size) {
   dp::Request request;
   if (!dp::DecodeRequest(frame, request)) {
     dp::Answer refusal;
-    refusal.code = frame.payload.size() >= 4 ? dp::GetU32(frame.payload.data()) : 0;
+    refusal.code = frame.payload.size() >= 4 ? GetLe32(frame.payload.data()) : 0;
     refusal.error = ERROR_INVALID_PARAMETER;
     model_.Note("bad-request bytes=" + std::to_string(size));
     QueueToClient(dp::EncodeAnswer(frame.id, refusal));
@@ -415,89 +378,6 @@ void SimServer::Run() {
     model_.Poll();
     FlushNotices();
   }
-}
-
-CommandReply SimServer::Execute(const std::string& line) {
-  const std::vector<std::string> words = Words(line);
-  CommandReply reply = [&]() -> CommandReply {
-    if (words.empty()) return {1, "empty command"};
-    const std::string& command = words[0];
-    if (command == "press" || command == "release") {
-      uint32_t id = 0;
-      if (words.size() != 2 || !ParseU32(words[1], id) || id > 0x7FFFFFFF) {
-        return {1, "usage: " + command + " ID (standard 0-5, extra 1024-1041)"};
-      }
-      const bool down = command == "press";
-      using Outcome = MouseModel::ButtonOutcome;
-      const Outcome outcome = down ? model_.Press(static_cast<int>(id)) : model_.Release(static_cast<int>(id));
-      switch (outcome) {
-        case Outcome::Reported: {
-          const auto pending = model_.Snapshot().pendingEvents;
-          return {0, "event=" + Hex32(pending.empty() ? 0 : pending.back())};
-        }
-        case Outcome::PassedThrough:
-          return {0, "passthrough id=" + std::to_string(id) + (down ? " down" : " up")};
-        case Outcome::Dropped:
-          return {0, "dropped: no client is registered or the event queue is full"};
-        case Outcome::Unchanged:
-          return {0, "unchanged: button " + std::to_string(id) + " is already " + (down ? "down" : "up")};
-        case Outcome::NotReady:
-          return {1, "the mouse is not there (unplugged, absent or in the firmware loader)"};
-        case Outcome::UnknownButton:
-          return {1, "unknown button id " + std::to_string(id) + " (standard 0-5, extra 1024-1041)"};
-      }
-      return {1, "unknown outcome"};
-    }
-    if (words.size() > 1 && command != "fail") return {1, command + " takes no arguments"};
-    if (command == "plug") {
-      if (deviceListen_ < 0) {
-        std::string error;
-        if (!OpenDeviceSocket(error)) return {1, error};
-        model_.Plug();
-        return {0, "device present, mouse plugged"};
-      }
-      return model_.Plug() ? CommandReply{0, "mouse plugged"} : CommandReply{0, "mouse already plugged"};
-    }
-    if (command == "unplug") {
-      if (deviceListen_ < 0) return {1, "the device is absent"};
-      return model_.Unplug() ? CommandReply{0, "mouse unplugged"} : CommandReply{0, "mouse already unplugged"};
-    }
-    if (command == "remove") {
-      if (deviceListen_ < 0) return {0, "device already absent"};
-      CloseDeviceClient();
-      CloseDeviceSocket();
-      model_.Unplug();
-      model_.Note("device-removed");
-      return {0, "device removed"};
-    }
-    if (command == "fail") {
-      uint32_t code = 0, error = ERROR_GEN_FAILURE;
-      if (words.size() < 2 || words.size() > 3 || !ParseU32(words[1], code) ||
-          (words.size() == 3 && !ParseU32(words[2], error))) {
-        return {1, "usage: fail CODE [ERROR]"};
-      }
-      if (!MouseModel::KnownCode(code)) return {1, "unknown IOCTL code " + Hex32(code)};
-      if (error == 0) return {1, "error 0 is not a failure"};
-      model_.ArmFailure(code, error);
-      return {0, std::string("next ") + MouseModel::CodeName(code) + " fails with error " + std::to_string(error)};
-    }
-    if (command == "state") {
-      return {0, model_.StateJson({{"present", deviceListen_ >= 0 ? "true" : "false"},
-                                   {"client", deviceClient_ >= 0 ? "true" : "false"}})};
-    }
-    if (command == "transcript") {
-      std::string text;
-      for (const std::string& entry : model_.Transcript()) text += entry + "\n";
-      return {0, text};
-    }
-    if (command == "quit") {
-      quitRequested_ = true;
-      return {0, "bye"};
-    }
-    return {1, "unknown command: " + command};
-  }();
-  FlushNotices();
-  return reply;
 }
 
 int RunCommand(const std::string& controlPath, const std::string& line) {

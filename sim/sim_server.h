@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sim/mouse_model.h"
+#include "sim/sim_commands.h"
 
 namespace orv::sim {
 
@@ -22,11 +23,6 @@ namespace orv::sim {
 std::string ControlPath();
 // $ORV_SIM_STATE, else DeviceFolder()/OrvMouseSim.state.
 std::string StatePath();
-
-struct CommandReply {
-  int status = 0;    // 0 done, 1 refused (bad command or nothing to do it on)
-  std::string text;  // what the command line prints
-};
 
 class SimServer {
  public:
@@ -43,11 +39,24 @@ class SimServer {
   // Ends Run from any thread or a signal handler.
   void Stop();
 
-  // One command line: press ID, release ID, plug, unplug, remove, fail CODE [ERROR], state,
-  // transcript, quit.
+  // One command line, checked against the command table (sim_commands.h): press ID, release ID,
+  // plug, unplug, remove, fail CODE [ERROR], state, transcript, quit.
   CommandReply Execute(const std::string& line);
 
  private:
+  // The command table names the handlers below.
+  friend const std::vector<SimCommand>& Commands();
+  CommandReply PressCommand(const CommandLine& line);
+  CommandReply ReleaseCommand(const CommandLine& line);
+  CommandReply ButtonCommand(uint32_t id, bool down);
+  CommandReply PlugCommand(const CommandLine& line);
+  CommandReply UnplugCommand(const CommandLine& line);
+  CommandReply RemoveCommand(const CommandLine& line);
+  CommandReply FailCommand(const CommandLine& line);
+  CommandReply StateCommand(const CommandLine& line);
+  CommandReply TranscriptCommand(const CommandLine& line);
+  CommandReply QuitCommand(const CommandLine& line);
+
   struct ControlClient {
     int fd = -1;
     std::string in;

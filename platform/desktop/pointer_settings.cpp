@@ -1,9 +1,5 @@
 #include "platform/desktop/pointer_settings.h"
 
-#include "base/log.h"
-
-#include <X11/Xlib.h>
-
 #include <atomic>
 #include <charconv>
 #include <cstdio>
@@ -13,8 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/log.h"
 #include "platform/folders.h"
-#include "platform/x11/x11_connection.h"
+#include "platform/x11/pointer_control.h"
 
 namespace orv {
 namespace {
@@ -53,19 +50,17 @@ std::optional<uint64_t> Recorded(std::string_view name) {
 void ApplyAcceleration(int speed) {
   static std::atomic<bool> told{false};
   const PointerAcceleration a = AccelerationForSpeed(speed);
-  x11::DisplayLease lease;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    Display* display = lease.Get();
-    if (!display) {
+  std::string why;
+  switch (x11::SetPointerAcceleration(a.numerator, a.denominator, a.threshold, &why)) {
+    case x11::PointerControlResult::kSet:
+      break;
+    case x11::PointerControlResult::kNoDisplay:
       if (!told.exchange(true))
-        ORV_LOG(Desktop, Warning, "no X display (%s): pointer settings are recorded only", lease.Why().c_str());
-      return;
-    }
-    XChangePointerControl(display, True, True, a.numerator, a.denominator, a.threshold);
-    XSync(display, False);
-    if (lease.TakeError()) ORV_LOG(Desktop, Warning, "the X server refused pointer speed %d", speed);
-    if (!lease.Lost()) return;
-    lease.Reconnect();
+        ORV_LOG(Desktop, Warning, "no X display (%s): pointer settings are recorded only", why.c_str());
+      break;
+    case x11::PointerControlResult::kRefused:
+      ORV_LOG(Desktop, Warning, "the X server refused pointer speed %d", speed);
+      break;
   }
 }
 

@@ -1,24 +1,18 @@
 #include "platform/desktop/processes.h"
 
-#include "base/log.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <QString>
 #include <QStringView>
-
-// Xlib's macros (None, CursorShape, ...) would break the Qt headers: Xlib comes after them.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 
-#include "platform/x11/x11_connection.h"
+#include "base/log.h"
+#include "platform/x11/active_window.h"
 
 namespace orv {
 namespace {
@@ -71,49 +65,14 @@ bool ParsePid(const char* text, pid_t& pid) {
   return true;
 }
 
-// One 32-bit item of a window property, or false when the window lacks it (or is gone).
-bool ReadProperty32(Display* display, Window window, Atom property, Atom type, unsigned long& value) {
-  Atom actualType = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  int rc =
-      XGetWindowProperty(display, window, property, 0, 1, False, type, &actualType, &format, &count, &after, &data);
-  bool ok = rc == Success && actualType == type && format == 32 && count >= 1 && data;
-  // Xlib hands format-32 items over as longs.
-  if (ok) value = reinterpret_cast<unsigned long*>(data)[0];
-  if (data) XFree(data);
-  return ok;
-}
-
-pid_t QueryForeground(Display* display) {
-  unsigned long window = 0, pid = 0;
-  Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-  if (!ReadProperty32(display, DefaultRootWindow(display), active, XA_WINDOW, window) || window == None) return 0;
-  Atom wmPid = XInternAtom(display, "_NET_WM_PID", False);
-  if (!ReadProperty32(display, static_cast<Window>(window), wmPid, XA_CARDINAL, pid)) return 0;
-  return pid > 0 && pid <= 0x7FFFFFFF ? static_cast<pid_t>(pid) : 0;
-}
-
 }  // namespace
 
 pid_t ForegroundProcessId() {
   static std::atomic<bool> told{false};
-  x11::DisplayLease lease;
-  // A connection found lost is replaced once, so a restarted X server is picked up at once.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    Display* display = lease.Get();
-    if (!display) {
-      if (!told.exchange(true))
-        ORV_LOG(Desktop, Warning, "no X display (%s): the foreground program cannot be seen", lease.Why().c_str());
-      return 0;
-    }
-    pid_t pid = QueryForeground(display);
-    lease.TakeError();  // a window that vanished meanwhile simply has no process
-    if (!lease.Lost()) return pid;
-    lease.Reconnect();
-  }
-  return 0;
+  const x11::ActiveWindowProcess active = x11::QueryActiveWindowProcess();
+  if (!active.display && !told.exchange(true))
+    ORV_LOG(Desktop, Warning, "no X display (%s): the foreground program cannot be seen", active.why.c_str());
+  return active.pid;
 }
 
 std::u16string ExecutableNameFrom(std::string_view cmdline, std::string_view comm) {

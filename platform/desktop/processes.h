@@ -12,11 +12,14 @@ namespace orv {
 // Longest executable name kept, in UTF-16 units (longer names are cut).
 inline constexpr size_t kMaxExecutableName = 260;
 
-// The process id of the window the window manager marks active: the root window's
-// _NET_ACTIVE_WINDOW, then that window's _NET_WM_PID. 0 when there is no display, no active
-// window, or the window does not name its process. Keeps one connection to the display open
-// between calls and opens a new one when it is lost or DISPLAY changes. Without a display one
-// line goes to standard error, once per process. Safe to call from any thread.
+// The process id of the window the window manager marks active (the root window's
+// _NET_ACTIVE_WINDOW): that window's _NET_WM_PID; where it has none, the client window inside a
+// window manager's frame and its _NET_WM_PID; then the process of the X client that created
+// the client window, as the X server reports it (see x11::QueryActiveWindowProcess). 0 when
+// there is no display, no active window, or its process cannot be told. Keeps one connection to
+// the display open between calls and opens a new one when it is lost or DISPLAY changes.
+// Without a display one line goes to standard error, once per process. Safe to call from any
+// thread.
 pid_t ForegroundProcessId();
 
 struct ProcessEntry {

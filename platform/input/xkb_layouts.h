@@ -1,34 +1,24 @@
 #pragma once
-// Keyboard layout switching on X11: the layouts of an XKB keymap are its groups, and the US
-// English layout is the group whose symbols are plain "us".
-#include <atomic>
+// Keyboard layout switching on X11: the layout ids of InputInjector for the XKB groups of a
+// display (x11::XkbGroups), the US English layout being the group whose symbols are plain "us".
 #include <cstdint>
 #include <memory>
-#include <string_view>
 
-typedef struct _XDisplay Display;
+#include "platform/x11/xkb_groups.h"
 
 namespace orv {
 
-// The group (0-3) of the plain US layout in an XKB symbols name such as
-// "pc+de+us:2+inet(evdev)" (here 1), -1 when the keymap has none. Variants other than "basic"
-// ("us(intl)", "us(dvorak)") type other characters and do not count.
-int UsGroupOfSymbols(std::string_view symbols);
-
-// The layout ids of InputInjector for the groups of one display.
 class XkbLayouts {
  public:
-  // Works on `display` (not owned; the caller serialises access and watches the connection);
-  // null or a display without XKB gives no groups.
-  explicit XkbLayouts(Display* display);
+  // Works on `groups` (not owned; the caller serialises access); null gives no groups.
+  explicit XkbLayouts(x11::XkbGroups* groups) : groups_(groups) {}
   // Opens a connection of its own to $DISPLAY (no groups when none answers, nor after the
   // connection is lost).
   static std::unique_ptr<XkbLayouts> Connect();
   XkbLayouts(const XkbLayouts&) = delete;
   XkbLayouts& operator=(const XkbLayouts&) = delete;
-  ~XkbLayouts();
 
-  bool Available() const { return display_ != nullptr && !lost_; }
+  bool Available() const { return groups_ && groups_->Available(); }
   // kUsLayout when the US group is in force, kXkbGroupLayout + group for another group; kUsLayout
   // without XKB.
   uint32_t Current();
@@ -37,12 +27,8 @@ class XkbLayouts {
   bool Request(uint32_t layout);
 
  private:
-  void Init();
-  int UsGroup();
-
-  Display* display_ = nullptr;
-  bool owned_ = false;
-  std::atomic<bool> lost_{false};
+  std::unique_ptr<x11::XkbGroups> owned_;
+  x11::XkbGroups* groups_ = nullptr;
 };
 
 }  // namespace orv

@@ -1,9 +1,9 @@
 #pragma once
-// The XTest backend: keys and mouse buttons injected into an X server as if typed and clicked.
-// A virtual key becomes the keysym it types unshifted on a US keyboard and then the keycode of
-// that keysym in the server's keymap; mouse buttons are X buttons 1-3, the X buttons 8 and 9,
-// the wheel buttons 4/5 (up/down) and 6/7 (left/right). Every input is flushed at once.
-#include <atomic>
+// The XTest backend: keys and mouse buttons injected into an X server as if typed and clicked
+// (x11::FakeInput). A virtual key becomes the keysym it types unshifted on a US keyboard and
+// then the keycode of that keysym in the server's keymap; mouse buttons are X buttons 1-3, the
+// X buttons 8 and 9, the wheel buttons 4/5 (up/down) and 6/7 (left/right). Every input is
+// flushed at once.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -12,8 +12,7 @@
 #include "platform/input/input_actions.h"
 #include "platform/input/input_injector.h"
 #include "platform/input/xkb_layouts.h"
-
-typedef struct _XDisplay Display;
+#include "platform/x11/fake_input.h"
 
 namespace orv {
 
@@ -39,7 +38,7 @@ class XTestInjector : public InputInjector {
   bool SetClipboardText(std::u16string_view text, bool ansi) override;
 
   // False once the connection to the X server is lost; every input fails from then on.
-  bool Connected() const { return !lost_; }
+  bool Connected() const { return !input_->Lost(); }
 
   // The keycode a keyboard input presses: the key carrying the virtual key's keysym, else the
   // scan code + 8 (the evdev keycode) when the scan code is the key's own unprefixed position;
@@ -50,8 +49,7 @@ class XTestInjector : public InputInjector {
   XTestInjector() = default;
   unsigned KeyCodeLocked(uint16_t virtualKey, uint16_t scanCode, uint32_t flags);
   void Click(unsigned button, int32_t times);
-  Display* display_ = nullptr;
-  std::atomic<bool> lost_{false};
+  std::unique_ptr<x11::FakeInput> input_;
   std::mutex mutex_;
   std::unique_ptr<XkbLayouts> layouts_;
   WheelNotches wheel_;

@@ -1,6 +1,6 @@
 #pragma once
-// The process's one connection to the X display, shared by the desktop services (foreground
-// window, pointer control). Shared by the X11 code of the platform layer.
+// The process's one connection to the X display, on which the active window's process is asked
+// and the pointer acceleration set (active_window.h, pointer_control.h).
 //
 // Xlib reports a failed request through a process-wide error handler and a lost connection
 // through a process-wide I/O error handler, whose defaults end the process. The connection

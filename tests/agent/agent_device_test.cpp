@@ -82,9 +82,9 @@ TEST_F(AgentTest, WithoutAMouseTheAgentRunsAndInitialisesWhenItArrives) {
   EXPECT_FALSE(timers.Running(CMyWnd::kTimerId));
   EXPECT_TRUE(desktop.launched.empty());
   // Every device operation answers 0 without a request.
-  EXPECT_EQ(a.SelectProfile(3), 0);
-  EXPECT_EQ(a.SetPollingRate(-1), 0);
-  EXPECT_EQ(a.DpiUp(), 0);
+  EXPECT_EQ(a.settings().SelectProfile(3), 0);
+  EXPECT_EQ(a.settings().SetPollingRate(-1), 0);
+  EXPECT_EQ(a.settings().DpiUp(), 0);
   EXPECT_EQ(Message(UM_SET_LIFT_DISTANCE, 2, 0), 0);
   EXPECT_EQ(a.currentSet().profileId, 0);
 
@@ -102,12 +102,12 @@ TEST_F(AgentTest, WithoutAMouseTheAgentRunsAndInitialisesWhenItArrives) {
 TEST_F(AgentTest, AMouseThatGoesAwayIsTreatedAsClosedAndOpenedAgainOnItsReturn) {
   StartAgent();
   device->alive = false;  // the driver's side ended
-  EXPECT_EQ(agent->SelectProfile(2), 0);
+  EXPECT_EQ(agent->settings().SelectProfile(2), 0);
   EXPECT_EQ(agent->currentSet().profileId, 0);
   EXPECT_TRUE(device->Take().empty());
   Message(WM_DEVICECHANGE, 0x8000, 0);
   EXPECT_EQ(device->openings, 2);
-  EXPECT_EQ(agent->SelectProfile(2), 1);
+  EXPECT_EQ(agent->settings().SelectProfile(2), 1);
 }
 
 TEST_F(AgentTest, ConnectAndDisconnectEvents) {
@@ -170,7 +170,7 @@ TEST_F(AgentTest, ResumeDetachesAndTheNextTickAttachesAgain) {
 TEST_F(AgentTest, DeviceModeIsTriedTenTimesTwoHundredMillisecondsApart) {
   StartAgent();
   device->failures[IOCTL_SET_DEVICE_MODE] = 3;
-  EXPECT_EQ(agent->SetDeviceMode(true), 1);
+  EXPECT_EQ(agent->settings().SetDeviceMode(true), 1);
   EXPECT_EQ(device->Take().size(), 4u);
   EXPECT_EQ(clock.Pauses(), (Pauses{200, 200, 200}));
   clock.ClearPauses();
@@ -239,7 +239,19 @@ TEST_F(AgentTest, LiftDistanceByMode) {
   EXPECT_EQ(Message(UM_SET_LIFT_DISTANCE, 2, 0), 0);
   EXPECT_EQ(agent->currentSet().liftDistance, 1);
   device->Take();
-  for (auto [w, l] : {std::pair<WParam, LParam>{0, 0}, {4, 0}, {2, 3}, {2, -1}})
+  // Any other distance is the default one: code 0, and the sets keep the default's value.
+  agent->currentSet().liftDistance = 3;
+  for (WParam other : {WParam{0}, WParam{4}, WParam{0x102}, ~WParam{0}}) {
+    EXPECT_EQ(Message(UM_SET_LIFT_DISTANCE, other, 0), 1) << other;
+    EXPECT_EQ(Sent(*device), (Requests{{IOCTL_SET_LIFT_DISTANCE, {0, 0}}, {IOCTL_SAVE_SETTINGS, {}}})) << other;
+    EXPECT_EQ(agent->currentSet().liftDistance, 1) << other;
+    EXPECT_EQ(agent->stagingSet().liftDistance, 1) << other;
+    agent->currentSet().liftDistance = 3;
+  }
+  EXPECT_EQ(Message(UM_SET_LIFT_DISTANCE, 5, 1), 1);  // a trial of another value
+  EXPECT_EQ(Sent(*device), (Requests{{IOCTL_SET_LIFT_DISTANCE, {0, 0}}}));
+  // Modes other than 0-2 stay refused.
+  for (auto [w, l] : {std::pair<WParam, LParam>{2, 3}, {2, -1}, {0, 3}})
     EXPECT_EQ(Message(UM_SET_LIFT_DISTANCE, w, l), 0);
   EXPECT_TRUE(device->Take().empty());
 }
@@ -262,7 +274,7 @@ TEST_F(AgentTest, SensitivityStepsAtBothEnds) {
   StandInWindow panel(kPanelWindowTitle);
   StartAgent();
   struct Case {
-    std::vector<uint8_t> reads;  // what the mouse answers; empty: the read fails
+    std::vector<uint8_t> reads;  // what the mouse answers (0 and 9: no step a mouse holds); empty: the read fails
     bool up;
     int sent;  // 0: nothing sent
   } cases[] = {
@@ -271,7 +283,7 @@ TEST_F(AgentTest, SensitivityStepsAtBothEnds) {
   };
   for (const Case& c : cases) {
     device->answers[IOCTL_GET_DPI_STEP] = c.reads;
-    int result = c.up ? agent->DpiUp() : agent->DpiDown();
+    int result = c.up ? agent->settings().DpiUp() : agent->settings().DpiDown();
     Requests sent = Sent(*device);
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent[0].first, IOCTL_GET_DPI_STEP);
@@ -290,16 +302,17 @@ TEST_F(AgentTest, SensitivityStepsAtBothEnds) {
 TEST_F(AgentTest, AnUnreadableMouseStepsFromTheLastStepOrFromTheEnds) {
   StartAgent();
   device->alwaysFail.insert(IOCTL_GET_DPI_STEP);
-  EXPECT_EQ(agent->DpiDown(), 1);  // nothing known yet: towards 6 from 5
+  EXPECT_EQ(agent->settings().DpiDown(), 1);  // nothing known yet: towards 6 from 5
   EXPECT_EQ(Sent(*device).back().second, std::vector<uint8_t>{6});
-  EXPECT_EQ(agent->DpiDown(), 0);  // from the last step set, 6
-  EXPECT_EQ(agent->DpiUp(), 1);
+  EXPECT_EQ(agent->settings().DpiDown(), 0);  // from the last step set, 6
+  EXPECT_EQ(agent->settings().DpiUp(), 1);
   EXPECT_EQ(Sent(*device).back().second, std::vector<uint8_t>{5});
   agent.reset();
   device->alwaysFail.clear();
+  ASSERT_TRUE(device->Mouse(IOCTL_SET_DPI_STEP, {3}));
   StartAgent();  // reads step 3 from the mouse
   device->alwaysFail.insert(IOCTL_GET_DPI_STEP);
-  EXPECT_EQ(agent->DpiUp(), 1);  // nothing known yet: towards 1 from 2
+  EXPECT_EQ(agent->settings().DpiUp(), 1);  // nothing known yet: towards 1 from 2
   EXPECT_EQ(Sent(*device).back().second, std::vector<uint8_t>{1});
   // The step is recorded in Config.xml, while the profile in memory keeps its own.
   auto loaded = std::make_unique<ProfileSet>();
@@ -352,7 +365,7 @@ TEST_F(AgentTest, ApplyingAProfileSetsThePointerValues) {
     p.sensitivity = c.sensitivity;
     p.scrollSpeed = c.scroll;
     p.advanceSensitivityX = c.x;
-    agent->ApplyActiveProfile();
+    agent->settings().ApplyActiveProfile();
     EXPECT_EQ(desktop.doubleClick.back(), c.appliedDoubleClick);
     EXPECT_EQ(desktop.mouseSpeed.back(), c.appliedSpeed);
     EXPECT_EQ(desktop.wheelLines.back(), c.appliedLines);
@@ -363,7 +376,7 @@ TEST_F(AgentTest, ApplyingAProfileSetsThePointerValues) {
   // With no device the system settings still change and nothing goes to the driver.
   device->alive = false;
   agent->currentSet().profiles[0].doubleClickSpeed = 300;
-  agent->ApplyActiveProfile();
+  agent->settings().ApplyActiveProfile();
   EXPECT_EQ(desktop.doubleClick.back(), 300);
   EXPECT_TRUE(device->Take().empty());
 }
@@ -373,6 +386,7 @@ TEST_F(AgentTest, SelectingProfilesPersistsAppliesPushesAndTellsThePanel) {
   WriteConfig([](ProfileSet& s) {
     s.profiles[3].ledColor = 0x123456;
     s.profiles[3].doubleClickSpeed = 700;
+    for (Profile& p : s.profiles) p.dpiStep = 3;  // the step the mouse is told, and reads back
   });
   StartAgent();
   panel.Clear();
@@ -395,13 +409,13 @@ TEST_F(AgentTest, SelectingProfilesPersistsAppliesPushesAndTellsThePanel) {
     EXPECT_EQ(agent->currentSet().profileId, 3);
   }
   // A step beyond the last profile stays there, and still applies and notifies.
-  agent->SelectProfile(9);
+  agent->settings().SelectProfile(9);
   panel.Clear();
-  agent->ProfileStep(+1);
+  agent->settings().ProfileStep(+1);
   EXPECT_EQ(agent->currentSet().profileId, 9);
   EXPECT_EQ(panel.Messages(), (std::vector<StandInWindow::Message>{{UM_PROFILE_CHANGED, 9, 0}, {UM_DPI_CHANGED, 3, 9}}));
-  agent->SelectProfile(0);
-  agent->ProfileStep(-1);
+  agent->settings().SelectProfile(0);
+  agent->settings().ProfileStep(-1);
   EXPECT_EQ(agent->currentSet().profileId, 0);
 }
 

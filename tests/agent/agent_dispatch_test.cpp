@@ -8,6 +8,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string_view>
+#include <thread>
 
 #include "base/text.h"
 #include "platform/input/input_codes.h"
@@ -326,7 +327,7 @@ TEST_F(DispatchTest, TheSensitivityButtonReadsTheStepBackOnPressOnly) {
   StandInWindow panel(kPanelWindowTitle);
   StartAgent();
   panel.Clear();
-  device->answers[IOCTL_GET_DPI_STEP] = {4};
+  ASSERT_TRUE(device->Mouse(IOCTL_SET_DPI_STEP, {4}));  // the mouse moved to step 4 by itself
   Extra(1u << 7);  // id 1031
   EXPECT_EQ(TakeRequests(), (Requests{{IOCTL_GET_DPI_STEP, {0}}}));
   EXPECT_EQ(panel.Messages(), (Messages{{UM_DPI_CHANGED, 4, 0}}));
@@ -540,7 +541,7 @@ TEST_F(DispatchTest, SensitivityCodesSetOrStepTheMousesStep) {
       {23, 6, {{IOCTL_GET_DPI_STEP, {0}}}},
   };
   for (const Case& c : cases) {
-    device->answers[IOCTL_GET_DPI_STEP] = {c.reads};
+    ASSERT_TRUE(device->Mouse(IOCTL_SET_DPI_STEP, {c.reads}));
     Assign(5, c.code);
     Extra(0x1);
     EXPECT_EQ(TakeRequests(), c.press) << "code " << c.code;
@@ -561,7 +562,7 @@ TEST_F(DispatchTest, ProfileCodesSelectOrStepTheActiveProfile) {
       {32, 4, 0}, {35, 0, 3}, {41, 0, 9}, {42, 3, 4}, {42, 9, 9}, {43, 3, 2}, {43, 0, 0},
   };
   for (const Case& c : cases) {
-    ASSERT_EQ(agent->SelectProfile(c.from), 1);
+    ASSERT_EQ(agent->settings().SelectProfile(c.from), 1);
     Assign(5, c.code);
     panel.Clear();
     TakeRequests();
@@ -585,7 +586,7 @@ TEST_F(DispatchTest, ProfileCodesSelectOrStepTheActiveProfile) {
 
 TEST_F(DispatchTest, WithTheDeviceClosedOnlyProfileStepsStillChangeTheProfile) {
   StartAgent();
-  ASSERT_EQ(agent->SelectProfile(4), 1);
+  ASSERT_EQ(agent->settings().SelectProfile(4), 1);
   device->alive = false;
   Forget();
   struct Case {
@@ -608,7 +609,7 @@ TEST_F(DispatchTest, WithTheDeviceClosedOnlyProfileStepsStillChangeTheProfile) {
 TEST_F(DispatchTest, CodesWithoutAnActionDoNothing) {
   StandInWindow panel(kPanelWindowTitle);
   StartAgent();
-  ASSERT_EQ(agent->SelectProfile(9), 1);
+  ASSERT_EQ(agent->settings().SelectProfile(9), 1);
   panel.Clear();
   Forget();
   for (int code : {7, 8, 10, 13, 15, 24, 31, 44, 79, 83, 100, 999, 1050, 1200, 0, -5, 99999, INT_MIN, INT_MAX}) {
@@ -743,7 +744,7 @@ TEST_F(DispatchTest, AReleaseUndoesWhatItsPressDidWhateverChangedMeanwhile) {
     for (const Change& c : changes) {
       desktop.Front(u"xterm");
       Tick();
-      ASSERT_EQ(agent->SelectProfile(0), 1);
+      ASSERT_EQ(agent->settings().SelectProfile(0), 1);
       agent->currentSet().profiles[0].buttons[5].code = h.code;
       Taken();
       Extra(0x1);
@@ -1005,7 +1006,7 @@ TEST_F(DispatchTest, TheGameInFrontSelectsItsProfileAndLeavingItRestores) {
   int n = 0;
   for (const Step& s : steps) {
     if (s.select >= 0) {
-      ASSERT_EQ(agent->SelectProfile(s.select), 1);
+      ASSERT_EQ(agent->settings().SelectProfile(s.select), 1);
     }
     if (s.front == kMissing) {
       desktop.Front(u"ghost.exe", 5000);
@@ -1115,6 +1116,58 @@ TEST_F(DispatchTest, ASavedIndexFromAHandEditedFileRestoresOnlyARealProfile) {
     Tick();
     EXPECT_EQ(agent->currentSet().profileId, c.restored) << "saved " << c.saved;
     EXPECT_EQ(agent->autoSwitched(), 0) << "saved " << c.saved;
+  }
+}
+
+// The device gone, or the mouse pulled out, while buttons hold keys and a mouse button down and a
+// single-key macro holds its key: everything goes up at once, as at the end of the agent, the
+// mouse's late releases change nothing, and the next press is performed again.
+TEST_F(DispatchTest, LosingTheDeviceReleasesWhatItsButtonsAndMacrosHoldDown) {
+  struct Case {
+    const char* what;
+    std::function<void()> lose;
+  } cases[] = {
+      {"device gone",
+       [this] {
+         // Its end closes: the event thread finds out at its next wake-up and tells the window.
+         std::lock_guard<std::mutex> lock(device->mutex);
+         device->alive = false;
+         device->semaphore.load()->Release(1);
+       }},
+      {"mouse pulled out", [this] { Message(UM_DEVICE_EVENT, kEventDisconnect, 0); }},
+  };
+  for (const Case& c : cases) {
+    device->alive = true;
+    StartAgent();
+    Macro& m = SetMacro(3, {Event('Q', 0, 0)});
+    (void)m;
+    Assign(5, 1003);  // id 1024: the single-key macro, Q held
+    Assign(6, 102);   // id 1032: W held
+    Assign(1, 1);     // id 1: the left button held
+    Standard(0x2);
+    Extra(0x1 | 0x100);
+    ASSERT_EQ(Taken(), (Inputs{Mouse(MOUSEEVENTF_LEFTDOWN), Key('Q', kExtDown), KeyScan('W', 0x11, kDown)})) << c.what;
+    ASSERT_EQ(agent->heldKeys(), std::vector<int>{'Q'}) << c.what;
+    c.lose();
+    Inputs released;
+    for (int i = 0; i < 2000 && released.size() < 3; ++i) {
+      bus::DispatchPending();
+      Inputs more = Taken();
+      released.insert(released.end(), more.begin(), more.end());
+      if (released.size() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(released, (Inputs{Mouse(MOUSEEVENTF_LEFTUP), KeyScan('W', 0x11, kUp), Key('Q', kExtUp)})) << c.what;
+    EXPECT_TRUE(agent->heldKeys().empty()) << c.what;
+    // The mouse's own releases, should they still come, find nothing held.
+    Standard(0);
+    Extra(0);
+    EXPECT_EQ(Taken(), Inputs{}) << c.what;
+    // A press after it is performed again.
+    device->alive = true;
+    Extra(0x100);
+    EXPECT_EQ(Taken(), (Inputs{KeyScan('W', 0x11, kDown)})) << c.what;
+    Extra(0);
+    EXPECT_EQ(Taken(), (Inputs{KeyScan('W', 0x11, kUp)})) << c.what;
   }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
-// The agent window on a virtual clock with a fake device, a fake desktop and an injector that
-// keeps what it is given, in temporary folders: every request, pause and input can be checked.
+// The agent window on a virtual clock with the simulator's model of the device, a fake desktop
+// and an injector that keeps what it is given, in temporary folders: every request, pause and
+// input can be checked.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -20,6 +22,7 @@
 #include "platform/folders.h"
 #include "platform/input/record_injector.h"
 #include "profile/profile_files.h"
+#include "sim/mouse_model.h"
 #include "tests/test_support.h"
 
 namespace orv::test {
@@ -31,29 +34,40 @@ struct DeviceRequest {
   size_t outSize;
 };
 
-// What the fake device knows; shared by every opening of it.
+// The device of the tests: the simulator's own model of the driver and the mouse, on the test's
+// virtual clock, so that every request meets the model's buffer-size and value checks and acts
+// on its state; shared by every opening of it. The tests keep a log of what the agent asked
+// and may pin what the mouse answers where they need an answer no mouse would give
+// (`answers`), or make requests fail (`failures`, `alwaysFail`: armed in the model, which then
+// fails them with ERROR_GEN_FAILURE).
 struct FakeDeviceState {
-  explicit FakeDeviceState(Clock& c) : clock(c) {}
+  explicit FakeDeviceState(Clock& c) : clock(c), model(c, ModelConfig()) {
+    model.SetEventPendingCallback([this] {
+      if (EventSemaphore* s = semaphore.load()) s->Release(1);
+    });
+  }
+  // The mouse comes back from its loader at once.
+  static sim::MouseConfig ModelConfig() {
+    sim::MouseConfig config;
+    config.reenumerateMs = 0;
+    return config;
+  }
   Clock& clock;
+  sim::MouseModel model;
   std::mutex mutex;
-  std::vector<DeviceRequest> requests;  // everything but IOCTL_GET_EVENT
-  std::map<uint32_t, std::vector<uint8_t>> answers;  // output of a code (default: zeros)
+  std::vector<DeviceRequest> requests;               // everything but IOCTL_GET_EVENT
+  std::map<uint32_t, std::vector<uint8_t>> answers;  // output that replaces the model's for a code
   std::map<uint32_t, int> failures;                   // how many of the next requests of a code fail
   std::set<uint32_t> alwaysFail;
-  std::vector<uint32_t> events;  // event words not yet fetched
-  // Event words the device reports after a request of a code (a loader coming and going).
-  std::map<uint32_t, std::vector<uint32_t>> reactions;
-  EventSemaphore* semaphore = nullptr;
+  std::atomic<EventSemaphore*> semaphore{nullptr};
   bool present = true;  // whether opening finds a device
   bool alive = true;
   int openings = 0;
 
-  // Queues an event word and releases the agent's semaphore, as the driver does.
-  void PushEvent(uint32_t word) {
-    std::lock_guard<std::mutex> lock(mutex);
-    events.push_back(word);
-    if (semaphore) semaphore->Release(1);
-  }
+  // Queues an event word, as the driver does (the model releases the agent's semaphore).
+  void PushEvent(uint32_t word) { model.QueueEventWord(word); }
+  // Sets the mouse up with a request of its own, outside the agent's log. True when it took it.
+  bool Mouse(uint32_t code, std::vector<uint8_t> in) { return model.Ioctl(code, in.data(), in.size(), 0).ok; }
   std::vector<DeviceRequest> Take() {
     std::lock_guard<std::mutex> lock(mutex);
     return std::exchange(requests, {});
@@ -70,29 +84,27 @@ class FakeDevice : public DeviceIo {
  public:
   explicit FakeDevice(std::shared_ptr<FakeDeviceState> s) : s_(std::move(s)) {}
   IoctlResult Ioctl(uint32_t code, const uint8_t* in, size_t inSize, size_t outSize) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    if (!s_->alive) return {false, 1167, {}};
-    if (code == IOCTL_GET_EVENT) {
-      if (s_->events.empty()) return {false, 259, {}};
-      uint32_t w = s_->events.front();
-      s_->events.erase(s_->events.begin());
-      return {true, 0, {uint8_t(w), uint8_t(w >> 8), uint8_t(w >> 16), uint8_t(w >> 24)}};
-    }
-    s_->requests.push_back({s_->clock.TickCount(), code, std::vector<uint8_t>(in, in + inSize), outSize});
-    if (auto r = s_->reactions.find(code); r != s_->reactions.end())
-      for (uint32_t word : r->second) {
-        s_->events.push_back(word);
-        if (s_->semaphore) s_->semaphore->Release(1);
+    std::vector<uint8_t> pinned;
+    {
+      std::lock_guard<std::mutex> lock(s_->mutex);
+      if (!s_->alive) return {false, device_error::ERROR_DEVICE_NOT_CONNECTED, {}};
+      if (code != IOCTL_GET_EVENT)
+        s_->requests.push_back({s_->clock.TickCount(), code, std::vector<uint8_t>(in, in + inSize), outSize});
+      if (s_->alwaysFail.count(code)) s_->model.ArmFailure(code);
+      if (auto f = s_->failures.find(code); f != s_->failures.end() && f->second > 0) {
+        --f->second;
+        s_->model.ArmFailure(code);
       }
-    if (s_->alwaysFail.count(code)) return {false, 31, {}};
-    if (auto f = s_->failures.find(code); f != s_->failures.end() && f->second > 0) {
-      --f->second;
-      return {false, 31, {}};
+      if (auto a = s_->answers.find(code); a != s_->answers.end()) pinned = a->second;
     }
-    std::vector<uint8_t> out(outSize, 0);
-    if (auto a = s_->answers.find(code); a != s_->answers.end())
-      for (size_t i = 0; i < out.size() && i < a->second.size(); ++i) out[i] = a->second[i];
-    return {true, 0, out};
+    // Not under the lock: the model may release the semaphore meanwhile.
+    s_->model.Poll();
+    IoctlResult r = s_->model.Ioctl(code, in, inSize, outSize);
+    if (r.ok && !pinned.empty()) {
+      r.out.assign(outSize, 0);
+      for (size_t i = 0; i < outSize && i < pinned.size(); ++i) r.out[i] = pinned[i];
+    }
+    return r;
   }
   bool Alive() const override {
     std::lock_guard<std::mutex> lock(s_->mutex);
@@ -198,14 +210,15 @@ class AgentTest : public ::testing::Test {
     ::setenv("ORV_BUS_DIR", bus_.path().c_str(), 1);
     ::setenv("ORV_PIPE_DIR", bus_.path().c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
-    device->answers[IOCTL_GET_DEVICE_INFO] = std::vector<uint8_t>(16, 0);
-    device->answers[IOCTL_GET_DEVICE_INFO][3] = 16;
-    device->answers[IOCTL_GET_FIRMWARE_VERSION] = {5, 1};
-    device->answers[IOCTL_GET_DPI_STEP] = {3};
-    device->answers[IOCTL_GET_POLLING_RATE] = {1};
-    device->answers[IOCTL_GET_LED_COLOR] = {0xFF, 0, 0};
-    device->answers[IOCTL_GET_LED_INTENSITY] = {4};
-    device->answers[IOCTL_GET_LED_PULSATION] = {1};
+    // The mouse: 16 units of on-board memory (the model's own), firmware 1.05, and settings
+    // that differ from a new profile's in sensitivity step, polling rate, colour and pulsation.
+    device->model.SetFirmwareWord(0x0105);
+    ASSERT_TRUE(device->Mouse(IOCTL_SET_DPI_STEP, {3}));
+    ASSERT_TRUE(device->Mouse(IOCTL_SET_POLLING_RATE, {1}));
+    ASSERT_TRUE(device->Mouse(IOCTL_SET_LED_COLOR, {0xFF, 0, 0}));
+    ASSERT_TRUE(device->Mouse(IOCTL_SET_LED_INTENSITY, {4}));
+    ASSERT_TRUE(device->Mouse(IOCTL_SET_LED_PULSATION, {1}));
+    ASSERT_TRUE(device->Mouse(IOCTL_SAVE_SETTINGS, {}));
   }
   void TearDown() override { agent.reset(); }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/byte_order.h"
 #include "device/onboard_format.h"
 #include "profile/settings_files.h"
 #include "tests/agent/agent_fixture.h"
@@ -23,15 +24,10 @@ class FirmwareTest : public AgentTest {
  protected:
   void SetUp() override {
     AgentTest::SetUp();
-    // S = 0x1000, W = 5, D = 10; firmware word 0x0203.
-    device->answers[IOCTL_GET_DEVICE_INFO] = {0, 0, 0, 16, 0x02, 0x03, 0, 0, 0x10, 0x00, 0x00, 5, 0x00, 10, 0, 0};
+    // S = 0x1000, W = 5, D = 10 (the model's loader); firmware word 0x0203.
+    device->model.SetFirmwareWord(0x0203);
     // Each pause gives the event thread a moment to count the connects the device reports.
     clock.onSleep = [](uint32_t) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
-  }
-  // The mouse leaves for its loader and comes back, and comes back again after the finish.
-  void LoaderReturns() {
-    device->reactions[IOCTL_SET_DEVICE_MODE] = {kEventDisconnect, kEventConnect};
-    device->reactions[IOCTL_FW_FINISH] = {kEventDisconnect, kEventConnect};
   }
   // A program folder of its own with a Firmware.xml naming `file` of `size` bytes.
   void OwnFirmware(size_t size, const std::string& version = "0x0205") {
@@ -51,7 +47,6 @@ class FirmwareTest : public AgentTest {
 };
 
 TEST_F(FirmwareTest, AnUpdateSendsTheImageInBlocksWithTheLoadersPauses) {
-  LoaderReturns();
   StartAgent();
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
   std::vector<DeviceRequest> sent = device->Take();
@@ -74,11 +69,13 @@ TEST_F(FirmwareTest, AnUpdateSendsTheImageInBlocksWithTheLoadersPauses) {
   }
   // W = 5 and D = 10: 1010 ms after the start, 210 ms after each block; 2000 ms after the loader came.
   EXPECT_TRUE(HasRun(clock.Pauses(), {2000, 1010, 210, 210, 210, 210})) << ::testing::PrintToString(clock.Pauses());
-  EXPECT_EQ(ReadFirmwareVersion(ConfFolder()), 105);  // what the mouse now reports
+  EXPECT_EQ(ReadFirmwareVersion(ConfFolder()), 204);  // what the mouse now reports: the image's 2.04
 }
 
 TEST_F(FirmwareTest, ALoaderThatNeverComesBackEndsEachWaitAfterThirtySeconds) {
   StartAgent();
+  // The mouse leaves and comes back, but the driver never reports it.
+  device->alwaysFail.insert(IOCTL_GET_EVENT);
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
   Pauses pauses = clock.Pauses();
   EXPECT_TRUE(HasRun(pauses, Pauses(30, 1000)));
@@ -87,7 +84,6 @@ TEST_F(FirmwareTest, ALoaderThatNeverComesBackEndsEachWaitAfterThirtySeconds) {
 }
 
 TEST_F(FirmwareTest, ABlockIsTriedTwiceAndTheLoaderIsToldToFinishEitherWay) {
-  LoaderReturns();
   StartAgent();
   device->failures[IOCTL_FW_WRITE_BLOCK] = 1;  // the first block fails once, then goes
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
@@ -128,7 +124,6 @@ TEST_F(FirmwareTest, WhatIsRefusedBeforeAnythingIsSent) {
   }
   // One byte less fits: the update goes ahead.
   OwnFirmware(0x10000 - 0x1000 - 1);
-  LoaderReturns();
   StartAgent();
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
   EXPECT_EQ(Requests(IOCTL_FW_WRITE_BLOCK).size(), 120u);  // 61439 bytes in 512-byte blocks
@@ -136,7 +131,6 @@ TEST_F(FirmwareTest, WhatIsRefusedBeforeAnythingIsSent) {
 
 TEST_F(FirmwareTest, ShortImagesFillTheirLastBlockFromTheOneBefore) {
   OwnFirmware(700);
-  LoaderReturns();
   StartAgent();
   EXPECT_EQ(Message(UM_UPDATE_FIRMWARE, 0, 0), 0);
   std::vector<DeviceRequest> blocks = Requests(IOCTL_FW_WRITE_BLOCK);
@@ -146,7 +140,6 @@ TEST_F(FirmwareTest, ShortImagesFillTheirLastBlockFromTheOneBefore) {
 }
 
 TEST_F(FirmwareTest, AnotherProcessCanOnlyAskForTheFileOfFirmwareXml) {
-  LoaderReturns();
   StartAgent();
   std::u16string path = test::U(ORV_PROGRAM_DIR "/Firmware.bin");
   // Handled directly, as from outside any message of this process.
@@ -287,15 +280,23 @@ TEST_F(OnboardTest, GameModeWritesTheNeutralImage) {
 
 class OfferTest : public AgentTest {
  protected:
-  // The mouse holds `stored` (its header read back without the written header's first two bytes).
-  void MouseHolds(const Profile& stored) {
-    OnboardImage image = EncodeOnboardProfile(stored, 8292);
-    std::vector<uint8_t> asRead(image.header.begin() + 2, image.header.end());
-    asRead.resize(77, 0);
-    device->answers[IOCTL_ONBOARD_READ_HEADER] = asRead;
-    device->answers[IOCTL_ONBOARD_READ_DATA] = image.data;
+  // The mouse holds `stored`, written into its memory as the agent writes it (the mouse reads
+  // its header back without the written header's first two bytes).
+  void MouseHolds(const Profile& stored) { MouseHolds(EncodeOnboardProfile(stored, 8292)); }
+  void MouseHolds(const OnboardImage& image) {
+    device->answers.erase(IOCTL_ONBOARD_READ_HEADER);
+    ASSERT_TRUE(device->Mouse(IOCTL_ONBOARD_WRITE_HEADER, {image.header.begin(), image.header.end()}));
+    for (size_t at = 0; at < image.data.size(); at += 4096) {
+      const size_t n = std::min<size_t>(4096, image.data.size() - at);
+      std::vector<uint8_t> part(2 + n);
+      PutLe16(part.data(), static_cast<uint16_t>(at));
+      std::copy_n(image.data.begin() + static_cast<std::ptrdiff_t>(at), n, part.begin() + 2);
+      ASSERT_TRUE(device->Mouse(IOCTL_ONBOARD_WRITE_DATA, part));
+    }
+    written = image;
     dataLength = image.data.size();
   }
+  OnboardImage written;
   size_t dataLength = 0;
 };
 
@@ -332,15 +333,12 @@ TEST_F(OfferTest, AStoredProfileIsOfferedOnConnectAndTakenOnYes) {
 
 TEST_F(OfferTest, TheNeutralImageAndGameModeAreNeverOffered) {
   StartAgent();
-  OnboardImage neutral = NeutralOnboardImage(0);
-  std::vector<uint8_t> asRead(neutral.header.begin() + 2, neutral.header.end());
-  asRead.resize(77, 0);
-  device->answers[IOCTL_ONBOARD_READ_HEADER] = asRead;
+  MouseHolds(NeutralOnboardImage(0));
   Standard(kEventDisconnect);
   Standard(kEventConnect);
   EXPECT_TRUE(asked.empty());
 
-  std::vector<uint8_t> garbage(77, 0x33);  // not 14 entries
+  std::vector<uint8_t> garbage(77, 0x33);  // not 14 entries, as no write leaves it
   device->answers[IOCTL_ONBOARD_READ_HEADER] = garbage;
   Standard(kEventDisconnect);
   Standard(kEventConnect);
@@ -379,10 +377,10 @@ TEST_F(OfferTest, LongDataIsReadInTwoPartsAndALyingLengthIsNotBelieved) {
   EXPECT_EQ(asked.size(), 1u);
 
   // A header claiming 0xFFFF bytes: no more than the memory holds is asked for.
-  std::vector<uint8_t> lying = device->answers[IOCTL_ONBOARD_READ_HEADER];
-  lying[3] = 0xFF;
-  lying[4] = 0xFF;
-  device->answers[IOCTL_ONBOARD_READ_HEADER] = lying;
+  OnboardImage lying = written;
+  lying.header[5] = 0xFF;
+  lying.header[6] = 0xFF;
+  ASSERT_TRUE(device->Mouse(IOCTL_ONBOARD_WRITE_HEADER, {lying.header.begin(), lying.header.end()}));
   Standard(kEventDisconnect);
   Standard(kEventConnect);
   size_t asked_for = 0;

@@ -6,13 +6,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include "base/text.h"
+#include "device/device_codes.h"
+#include "device/device_io.h"
+#include "device/device_protocol.h"
 #include "device/onboard_format.h"
 #include "link/agent_link.h"
 #include "link/messages.h"
@@ -94,6 +103,77 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
   }
   return out;
 }
+
+// A device that greets, takes the event registration, then holds every answer back until told:
+// an agent starting on it waits in its start-up, as on a driver that answers slowly. Every
+// answer is a success with zeros. The codes it was asked for are kept.
+class SlowDevice {
+ public:
+  explicit SlowDevice(const std::string& path) {
+    listen_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, path.size());
+    ok_ = ::bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(listen_, 1) == 0;
+    server_ = std::jthread([this] { Serve(); });
+  }
+  ~SlowDevice() {
+    Release();
+    ::shutdown(listen_, SHUT_RDWR);
+    if (int fd = client_.load(); fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    server_.join();
+    if (client_ >= 0) ::close(client_);
+    ::close(listen_);
+  }
+  bool ok() const { return ok_; }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hold_ = false;
+    released_.notify_all();
+  }
+  std::vector<uint32_t> Codes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return codes_;
+  }
+
+ private:
+  void Serve() {
+    namespace dp = device_protocol;
+    int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
+    client_ = fd;
+    const std::vector<uint8_t> hello = dp::EncodeHello({true, 0});
+    ::send(fd, hello.data(), hello.size(), MSG_NOSIGNAL);
+    std::vector<uint8_t> buffer(dp::kMaxFrame + 1);
+    for (;;) {
+      ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+      if (n <= 0) return;
+      dp::Frame frame;
+      dp::Request request;
+      if (!dp::DecodeFrame(buffer.data(), static_cast<size_t>(n), frame) || !dp::DecodeRequest(frame, request)) continue;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        codes_.push_back(request.code);
+        if (request.code != IOCTL_REGISTER_EVENT) released_.wait(lock, [this] { return !hold_; });
+      }
+      dp::Answer answer;
+      answer.code = request.code;
+      answer.ok = true;
+      answer.out.assign(request.outSize, 0);
+      const std::vector<uint8_t> frameOut = dp::EncodeAnswer(frame.id, answer);
+      ::send(fd, frameOut.data(), frameOut.size(), MSG_NOSIGNAL);
+    }
+  }
+
+  int listen_ = -1;
+  std::atomic<int> client_{-1};
+  bool ok_ = false;
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool hold_ = true;
+  std::vector<uint32_t> codes_;
+  std::jthread server_;
+};
 
 class AgentProcessTest : public ::testing::Test {
  protected:
@@ -258,6 +338,85 @@ TEST_F(AgentProcessTest, TerminationEndsTheAgentInOrder) {
   EXPECT_LT(detached, unmasked);
   EXPECT_LT(unmasked, unregistered);
   EXPECT_EQ(bus::FindWindow(kAgentWindowTitle), 0u);
+}
+
+TEST_F(AgentProcessTest, TerminationDuringASlowStartUpEndsTheAgentInOrderOnceItsWindowExists) {
+  SlowDevice device(device_ + "/VX-TidefallDevice");
+  ASSERT_TRUE(device.ok());
+  agent_ = std::make_unique<AgentProcess>();
+  // The agent has registered and waits for its next answer, in the middle of its start-up.
+  ASSERT_TRUE(WaitUntil([&] { return device.Codes().size() >= 2; }));
+  EXPECT_EQ(bus::FindWindow(kAgentWindowTitle), 0u);
+  agent_->Terminate();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(agent_->Running()) << "the signal ended the agent in the middle of its start-up";
+  device.Release();
+  EXPECT_EQ(agent_->WaitForExit(5000), 0);
+  // It ended as it always does: detached, every button back to the mouse, unregistered.
+  std::vector<uint32_t> codes = device.Codes();
+  auto last = [&](uint32_t code) { return std::find(codes.rbegin(), codes.rend(), code) - codes.rbegin(); };
+  ASSERT_LT(last(IOCTL_UNREGISTER), static_cast<long>(codes.size()));
+  EXPECT_EQ(codes.back(), IOCTL_UNREGISTER);
+  EXPECT_LT(last(IOCTL_SET_INTERCEPT_MASK), last(IOCTL_SET_DEVICE_MODE));  // the mask comes after the detach
+  EXPECT_EQ(bus::FindWindow(kAgentWindowTitle), 0u);
+}
+
+// Keys held down by a button and by a single-key macro when the simulator is killed go up at
+// once in the injected input; the agent stays.
+TEST_F(AgentProcessTest, ASimulatorKilledWhileKeysAreHeldLeavesEveryKeyUp) {
+  WriteConfig([](ProfileSet& s) {
+    s.profiles[0].buttons[6].code = 102;   // id 1032: W held while the button is
+    s.profiles[0].buttons[5].code = 1000;  // id 1024: macro 1, Q held
+    Macro& m = s.profiles[0].macros[0];
+    CopyText(m.name, u"hold Q");
+    m.delayMode = kDelayRecorded;
+    m.events[0] = {'Q', 0, {0, 0}, 0};
+  });
+  StartSim();
+  ASSERT_NE(StartAgent(), 0u);
+  ASSERT_TRUE(TranscriptHas("ioctl=0x222690"));
+  ASSERT_EQ(sim_->Command({"press", "1032"}).status, 0);
+  ASSERT_EQ(sim_->Command({"press", "1024"}).status, 0);
+  auto down = [](const RecordedInput& r, int key, bool up) {
+    return r.kind == RecordedInput::Kind::kKey && r.virtualKey == key && ((r.flags & KEYEVENTF_KEYUP) != 0) == up;
+  };
+  auto has = [&](int key, bool up) {
+    for (const RecordedInput& r : Recorded())
+      if (down(r, key, up)) return true;
+    return false;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return has('W', false) && has('Q', false); }));
+  EXPECT_FALSE(has('W', true));
+  sim_->Kill(SIGKILL);
+  EXPECT_TRUE(WaitUntil([&] { return has('W', true) && has('Q', true); }));
+  EXPECT_TRUE(agent_->Running());
+}
+
+// Start-up finds the mouse's settings differ from an unreadable Config.xml's defaults and saves
+// the set whole: the unreadable file is kept beside it.
+TEST_F(AgentProcessTest, AnUnreadableConfigXmlIsKeptWhenStartUpWritesANewOne) {
+  StartSim();
+  {
+    // The mouse keeps sensitivity step 2 (the defaults say 6).
+    std::unique_ptr<DeviceHandle> handle = DeviceHandle::Open(DevicePath(), nullptr);
+    ASSERT_NE(handle, nullptr);
+    uint8_t step = 2;
+    ASSERT_TRUE(handle->Ioctl(IOCTL_SET_DPI_STEP, &step, 1, 0).ok);
+    ASSERT_TRUE(handle->Ioctl(IOCTL_SAVE_SETTINGS, nullptr, 0, 0).ok);
+  }
+  ASSERT_TRUE(CreateConfFolders());
+  const std::string config = JoinPath(ConfFolder(), "Config.xml");
+  for (const char* name : {"one_wrong_character.xml", "truncated.xml", "binary_junk.bin"}) {
+    const std::string bytes = ReadFile(std::string(ORV_FIXTURES_DIR) + "/broken_config/" + name);
+    WriteFile(config, bytes);
+    ASSERT_NE(StartAgent(), 0u) << name;
+    ASSERT_TRUE(WaitUntil([&] { return ReadFile(config + kBrokenConfigSuffix) == bytes; })) << name;
+    auto set = std::make_unique<ProfileSet>();
+    EXPECT_EQ(LoadProfileSet(config, *set), ProfileSetLoad::Loaded) << name;
+    EXPECT_EQ(set->profiles[0].dpiStep, 2) << name;
+    agent_->Terminate();
+    EXPECT_EQ(agent_->WaitForExit(5000), 0) << name;
+  }
 }
 
 TEST_F(AgentProcessTest, TheFirmwareIsUpdatedFromFirmwareXmlAndTheMouseReportsTheNewVersion) {

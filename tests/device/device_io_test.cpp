@@ -61,7 +61,7 @@ TEST(SimEventSemaphore, CountsUpToItsMaximumAndRefusesBeyond) {
 TEST(SimEventSemaphore, ReleaseWakesAWaitingThread) {
   EventSemaphore semaphore(100);
   std::atomic<int> woken{0};
-  std::thread waiter([&] {
+  std::jthread waiter([&] {
     semaphore.Wait();
     ++woken;
     semaphore.Wait();
@@ -176,14 +176,14 @@ TEST_F(SimDeviceHandleProcess, TwoThreadsShareTheHandle) {
   constexpr int kPresses = 20;
   // The event thread waits and fetches while the window thread talks to the mouse.
   std::vector<uint32_t> words;
-  std::thread events([&] {
+  std::jthread events([&] {
     while (words.size() < 2 * kPresses && semaphore.WaitFor(3000ms)) {
       const IoctlResult r = Call(*handle_, IOCTL_GET_EVENT, {0, 0, 0, 0}, 4);
       if (r.ok) words.push_back(Word(r));
     }
   });
   std::atomic<int> mismatches{0};
-  std::thread window([&] {
+  std::jthread window([&] {
     for (int i = 0; i < 300; ++i) {
       const Bytes colour{static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8), 0x5C};
       if (!Call(*handle_, IOCTL_SET_LED_COLOR, colour, 0).ok) ++mismatches;
@@ -202,12 +202,24 @@ TEST_F(SimDeviceHandleProcess, TwoThreadsShareTheHandle) {
   handle_->AttachEventSemaphore(nullptr);
 }
 
+TEST_F(SimDeviceHandleProcess, ADeviceEndThatGoesAwayWakesTheEventWaiterOnce) {
+  EventSemaphore semaphore(100);
+  handle_->AttachEventSemaphore(&semaphore);
+  EXPECT_EQ(semaphore.Count(), 0);
+  sim_->Kill(SIGKILL);
+  // The waiter wakes, finds the device gone, and is not woken again.
+  EXPECT_TRUE(semaphore.WaitFor(3000ms));
+  EXPECT_FALSE(handle_->Alive());
+  EXPECT_FALSE(semaphore.WaitFor(20ms));
+  handle_->AttachEventSemaphore(nullptr);
+}
+
 TEST_F(SimDeviceHandleProcess, SimulatorKilledMidRequestFailsEveryRequestQuickly) {
   using namespace sim;
   sim_->Signal(SIGSTOP);  // the request below waits for an answer that never comes
   std::atomic<bool> returned{false};
   IoctlResult pending;
-  std::thread caller([&] {
+  std::jthread caller([&] {
     pending = Call(*handle_, IOCTL_GET_DPI_STEP, {0}, 1);
     returned = true;
   });
@@ -301,7 +313,7 @@ TEST(SimDeviceHandle, DropsMalformedFramesAndKeepsWorking) {
   HandMadeDevice device(dir / "device");
   ASSERT_TRUE(device.ok());
   std::unique_ptr<DeviceHandle> handle;
-  std::thread opener([&] { handle = DeviceHandle::Open(dir / "device", nullptr); });
+  std::jthread opener([&] { handle = DeviceHandle::Open(dir / "device", nullptr); });
   ASSERT_TRUE(device.Accept());
   device.Send(dp::EncodeHello({true, 0}));
   opener.join();
@@ -309,7 +321,7 @@ TEST(SimDeviceHandle, DropsMalformedFramesAndKeepsWorking) {
   EventSemaphore semaphore(100);
   handle->AttachEventSemaphore(&semaphore);
 
-  std::thread server([&] {
+  std::jthread server([&] {
     dp::Frame frame;
     dp::Request request;
     // First request: junk first, then an answer too long for it, which fails the request.
@@ -353,7 +365,7 @@ TEST(SimDeviceHandle, DeviceThatHangsTimesOutWithoutKillingTheHandle) {
   HandMadeDevice device(dir / "device");
   ASSERT_TRUE(device.ok());
   std::unique_ptr<DeviceHandle> handle;
-  std::thread opener([&] { handle = DeviceHandle::Open(dir / "device", nullptr); });
+  std::jthread opener([&] { handle = DeviceHandle::Open(dir / "device", nullptr); });
   ASSERT_TRUE(device.Accept());
   device.Send(dp::EncodeHello({true, 0}));
   opener.join();
@@ -371,7 +383,7 @@ TEST(SimDeviceHandle, RefusingDeviceGivesItsError) {
   ASSERT_TRUE(device.ok());
   uint32_t error = 0;
   std::unique_ptr<DeviceHandle> handle;
-  std::thread opener([&] { handle = DeviceHandle::Open(dir / "device", &error); });
+  std::jthread opener([&] { handle = DeviceHandle::Open(dir / "device", &error); });
   ASSERT_TRUE(device.Accept());
   device.Send(dp::EncodeHello({false, ERROR_ACCESS_DENIED}));
   opener.join();

@@ -35,12 +35,12 @@ class FakeServices : public PanelServices {
     boxTitles.emplace_back(title);
     boxErrors.push_back(error);
   }
-  std::optional<std::string> OpenFileName(const FileDialogSpec& spec) override {
-    openSpecs.push_back(spec);
+  std::optional<std::string> OpenFileName(const FileDialogRequest& request) override {
+    openRequests.push_back(request);
     return NextPath();
   }
-  std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override {
-    saveSpecs.push_back(spec);
+  std::optional<std::string> SaveFileName(const FileDialogRequest& request) override {
+    saveRequests.push_back(request);
     return NextPath();
   }
   bool OpenDocument(const std::string& path) override {
@@ -65,7 +65,7 @@ class FakeServices : public PanelServices {
     printerPresent = true;
     printed.clear();
     questions.clear(), questionTitles.clear(), boxes.clear(), boxTitles.clear(), boxErrors.clear();
-    openSpecs.clear(), saveSpecs.clear(), documents.clear();
+    openRequests.clear(), saveRequests.clear(), documents.clear();
     liftWarnings = 0;
   }
 
@@ -78,7 +78,7 @@ class FakeServices : public PanelServices {
 
   std::vector<std::u16string> questions, questionTitles, boxes, boxTitles;
   std::vector<bool> boxErrors;
-  std::vector<FileDialogSpec> openSpecs, saveSpecs;
+  std::vector<FileDialogRequest> openRequests, saveRequests;
   std::vector<std::string> documents;
   int liftWarnings = 0;
 

@@ -19,7 +19,7 @@
 #include "link/messages.h"
 #include "link/window_bus.h"
 #include "profile/profile_files.h"
-#include "tools/x_driver.h"
+#include "tests/platform/x11/x_driver.h"
 #include "tests/sim/sim_process.h"
 #include "tests/test_support.h"
 #include "tests/x11_server.h"
@@ -138,14 +138,14 @@ TEST_F(PanelProcessTest, AnImportedProfileAppliedReachesTheAgentAndItsButtonTaps
   // File menu (its button), Import (the third item), the path typed into the open dialog.
   x_->Click(main_, 330 + 32, 20 + 13);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  x_->Key(XK_Down);
-  x_->Key(XK_Down);
-  x_->Key(XK_Down);
-  x_->Key(XK_Return);
+  x_->Key("Down");
+  x_->Key("Down");
+  x_->Key("Down");
+  x_->Key("Return");
   ASSERT_TRUE(WaitUntil([&] { return x_->Shown("Open") || x_->Shown("Open File"); }, 10000)) << "no file dialog";
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   x_->Type(file);
-  x_->Key(XK_Return);
+  x_->Key("Return");
   ASSERT_TRUE(WaitUntil([&] { return !x_->Shown("Open") && !x_->Shown("Open File"); }, 10000));
 
   // Apply: Config.xml holds 501 and the agent reloads it.
@@ -165,26 +165,6 @@ TEST_F(PanelProcessTest, AnImportedProfileAppliedReachesTheAgentAndItsButtonTaps
   ASSERT_NE(down, std::string::npos);
   ASSERT_NE(up, std::string::npos) << tap;
   EXPECT_NE(tap.find("flags=2", up), std::string::npos) << tap;
-}
-
-// The average brightness of a part of the screen.
-double Brightness(const std::string& display, int x, int y, int w, int h) {
-  Display* d = XOpenDisplay(display.c_str());
-  if (!d) return -1;
-  XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, w, h, AllPlanes, ZPixmap);
-  if (!image) {
-    XCloseDisplay(d);
-    return -1;
-  }
-  double sum = 0;
-  for (int j = 0; j < h; ++j)
-    for (int i = 0; i < w; ++i) {
-      const unsigned long p = XGetPixel(image, i, j);
-      sum += ((p >> 16) & 255) + ((p >> 8) & 255) + (p & 255);
-    }
-  XDestroyImage(image);
-  XCloseDisplay(d);
-  return sum / (3.0 * w * h);
 }
 
 // Profile 3 dragged onto profile 5 and the question confirmed: profile 5 becomes a copy.
@@ -221,7 +201,7 @@ TEST_F(PanelProcessTest, AProfileSwitchedByTheMouseShowsInThePanel) {
   ASSERT_TRUE(ReplaceFileContents(ConfFolder() + "/Config.xml", {NewConfigDocument(*set)}));
   StartAll();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const auto profileButton = [&](int x, int y) { return Brightness(xvfb_.display(), main_.x + x + 8, main_.y + y + 8, 108, 48); };
+  const auto profileButton = [&](int x, int y) { return x_->Brightness(main_.x + x + 8, main_.y + y + 8, 108, 48); };
   const double first = profileButton(688, 104), second = profileButton(818, 104);
   EXPECT_GT(first, second + 5) << "profile 1 should be shown active";
   ASSERT_EQ(sim_->Command({"press", "1032"}).status, 0);
@@ -279,10 +259,10 @@ TEST_F(PanelProcessTest, APanelUnderARootAgentTalksThroughThePipe) {
   // Tools > Polling Rate > 250 Hz.
   x_->Click(main_, 398 + 32, 20 + 13);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  x_->Key(XK_Down);
-  x_->Key(XK_Right);
+  x_->Key("Down");
+  x_->Key("Right");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  x_->Key(XK_Return);
+  x_->Key("Return");
   EXPECT_TRUE(WaitUntil([&] { return sim_->Command({"state"}).out.find("\"polling_rate\":3") != std::string::npos; },
                         10000))
       << sim_->Command({"state"}).out;

@@ -316,7 +316,7 @@ TEST_F(RulesTest, ImportAsksFirstWhenThereAreEditsAndReadsOnlyProfiles) {
   services.paths = {good};
   rules->Import();
   EXPECT_EQ(services.questions.size(), 1u);
-  EXPECT_TRUE(services.openSpecs.empty());
+  EXPECT_TRUE(services.openRequests.empty());
 
   for (const std::string& bad : {picture, other_xml, huge}) {
     services.answers = {1};
@@ -340,11 +340,11 @@ TEST_F(RulesTest, ImportAsksFirstWhenThereAreEditsAndReadsOnlyProfiles) {
   EXPECT_EQ(Code(working(), 0, 0), kDefaultButtonCodes[0]);
   EXPECT_EQ(FieldText(working().profiles[0].profileName), u"Imported");
   EXPECT_TRUE(view.applyEnabled);
-  const FileDialogSpec& spec = services.openSpecs.back();
-  EXPECT_EQ(spec.folder, dir.path() + "/Profile/");
-  EXPECT_EQ(spec.fileName, u"*.xml");
-  EXPECT_EQ(spec.filter, u"Configure File(*.xml)|*.xml|");
-  EXPECT_EQ(spec.defaultExtension, u".xml");
+  const FileDialogRequest& request = services.openRequests.back();
+  EXPECT_EQ(request.folder, dir.path() + "/Profile/");
+  EXPECT_EQ(request.fileName, u"*.xml");
+  EXPECT_EQ(request.filter, u"Configure File(*.xml)|*.xml|");
+  EXPECT_EQ(request.defaultExtension, u".xml");
 }
 
 TEST_F(RulesTest, ExportProposesTheProfileNameAndSaysWhenItCannotWrite) {
@@ -353,8 +353,8 @@ TEST_F(RulesTest, ExportProposesTheProfileNameAndSaysWhenItCannotWrite) {
   const std::string target = dir.path() + "/Profile/raid.xml";
   services.paths = {target};
   rules->Export();
-  EXPECT_EQ(services.saveSpecs.back().fileName, u"Raid night");
-  EXPECT_TRUE(services.saveSpecs.back().overwritePrompt);
+  EXPECT_EQ(services.saveRequests.back().fileName, u"Raid night");
+  EXPECT_TRUE(services.saveRequests.back().overwritePrompt);
   auto back = std::make_unique<ProfileSet>(saved());
   ImportProfile(target, *back);
   EXPECT_EQ(Code(*back, 0, 6), 501);

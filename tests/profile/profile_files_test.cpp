@@ -1,12 +1,14 @@
 #include "profile/profile_files.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 
+#include "base/log.h"
 #include "base/registry_store.h"
 #include "base/text.h"
 #include "profile/xml_cursor.h"
@@ -433,6 +435,122 @@ TEST_F(ProfileFiles, AgentSingleValueWriters) {
   ASSERT_EQ(Save(*Load()), 0);
   ReadAutoSwitchState(conf.path(), saved, switched);
   EXPECT_EQ(saved, 0);
+}
+
+// Config.xml cannot be written: a folder in its place, or a file in place of the Conf folder.
+// The save says so, and TrayIcon.xml is not touched after it.
+TEST_F(ProfileFiles, ASaveThatCannotWriteConfigXmlSaysSoAndLeavesTrayIconXmlAlone) {
+  const std::string tray = NewTrayIconDocument(*Defaults());
+  auto renamed = Defaults();
+  CopyText(renamed->profiles[0].profileName, u"Renamed");
+  {
+    // A folder where Config.xml should be.
+    test::WriteFile(Tray(), tray);
+    std::filesystem::create_directory(Config());
+    EXPECT_EQ(Save(*renamed), kSaveConfigNotWritten);
+    EXPECT_TRUE(std::filesystem::is_directory(Config()));
+    EXPECT_EQ(test::ReadFile(Tray()), tray);
+    EXPECT_FALSE(std::filesystem::exists(Config() + kBrokenConfigSuffix));
+  }
+  {
+    // A file where the Conf folder should be.
+    test::TempDir other;
+    const std::string notAFolder = other / "Conf";
+    test::WriteFile(notAFolder, "a file");
+    EXPECT_EQ(SaveProfileSet(notAFolder, *renamed, registry), kSaveConfigNotWritten);
+    EXPECT_EQ(test::ReadFile(notAFolder), "a file");
+  }
+  // The single-value writers report the same failure.
+  EXPECT_FALSE(WriteActiveProfileIndex(conf.path(), 2));
+  EXPECT_FALSE(WriteDpiStep(conf.path(), 0, 2));
+  EXPECT_FALSE(WriteAutoSwitchState(conf.path(), 1, 1));
+  EXPECT_TRUE(std::filesystem::is_directory(Config()));
+}
+
+// A Config.xml that does not load is kept beside the new document, never written over.
+TEST_F(ProfileFiles, AnUnreadableConfigXmlIsKeptAsBrokenBesideTheNewOne) {
+  const std::string corpus = std::string(ORV_FIXTURES_DIR) + "/broken_config";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    if (entry.path().filename() == "README.md") continue;
+    ++files;
+    const std::string name = entry.path().filename().string();
+    const std::string bytes = test::ReadFile(entry.path().string());
+    test::WriteFile(Config(), bytes);
+    auto set = NewSet();
+    if (name.rfind("readable_", 0) == 0) {
+      // Taken by the reader after all: the user's values are read and the file updated in place.
+      std::filesystem::remove(Config() + kBrokenConfigSuffix);
+      EXPECT_EQ(LoadProfileSet(Config(), *set), ProfileSetLoad::Loaded) << name;
+      EXPECT_EQ(set->profileId, 3) << name;
+      EXPECT_EQ(set->profiles[0].dpiStep, 2) << name;
+      EXPECT_EQ(Save(*set), kSaveDone) << name;
+      EXPECT_FALSE(std::filesystem::exists(Config() + kBrokenConfigSuffix)) << name;
+      EXPECT_EQ(Load()->profiles[0].dpiStep, 2) << name;
+      continue;
+    }
+    EXPECT_EQ(LoadProfileSet(Config(), *set), ProfileSetLoad::Unreadable) << name;
+    EXPECT_EQ(std::memcmp(set.get(), Defaults().get(), sizeof(ProfileSet)), 0) << name;
+    // The latest unreadable file replaces an older one.
+    EXPECT_EQ(Save(*set), kSaveDone) << name;
+    EXPECT_EQ(test::ReadFile(Config() + kBrokenConfigSuffix), bytes) << name;
+    EXPECT_EQ(LoadProfileSet(Config(), *set), ProfileSetLoad::Loaded) << name;
+  }
+  EXPECT_GE(files, 7);
+  // A readable file is updated in place; the kept one stays as it was.
+  const std::string kept = test::ReadFile(Config() + kBrokenConfigSuffix);
+  EXPECT_EQ(Save(*Defaults()), kSaveDone);
+  EXPECT_EQ(test::ReadFile(Config() + kBrokenConfigSuffix), kept);
+  // A missing file leaves nothing to keep.
+  std::filesystem::remove(Config());
+  std::filesystem::remove(Config() + kBrokenConfigSuffix);
+  EXPECT_EQ(Save(*Defaults()), kSaveDone);
+  EXPECT_FALSE(std::filesystem::exists(Config() + kBrokenConfigSuffix));
+}
+
+TEST_F(ProfileFiles, AnUnreadableConfigXmlThatCannotBeKeptIsNotWrittenOver) {
+  test::WriteFile(Config(), "not xml at all");
+  std::filesystem::create_directories(Config() + kBrokenConfigSuffix + "/full");
+  EXPECT_EQ(Save(*Defaults()), kSaveConfigNotWritten);
+  EXPECT_EQ(test::ReadFile(Config()), "not xml at all");
+}
+
+TEST_F(ProfileFiles, TemporaryFilesOfAKilledSaveAreRemovedAndNothingElse) {
+  const char* stale[] = {"Config.xml.a1B2c3", "TrayIcon.xml.ZZZZZZ", "FWVersion.xml.000000"};
+  const char* kept[] = {"Config.xml", "Config.xml.broken", "Config.xml.a1B2c", "Config.xml.a1B2c3d",
+                        "Config.xml.a1-2c3", "Other.xml.a1B2c3", "config.xml.a1B2c3"};
+  for (const char* name : stale) test::WriteFile(conf / name, "partial");
+  for (const char* name : kept) test::WriteFile(conf / name, "keep");
+  std::filesystem::create_directory(conf / "Config.xml.Folder");  // not a file: left alone
+  EXPECT_EQ(RemoveStaleTemporaryFiles(conf.path()), 3);
+  for (const char* name : stale) EXPECT_FALSE(std::filesystem::exists(conf / name)) << name;
+  for (const char* name : kept) EXPECT_TRUE(std::filesystem::exists(conf / name)) << name;
+  EXPECT_TRUE(std::filesystem::is_directory(conf / "Config.xml.Folder"));
+  EXPECT_EQ(RemoveStaleTemporaryFiles(conf / "missing"), 0);
+}
+
+// What the loader and the save found is said in one line each (the profile category at info).
+TEST_F(ProfileFiles, LoadAndSaveSayWhatTheyFoundAndDid) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_TRUE(SetLogConfiguration("profile=info"));
+  SetLogDescriptor(fds[1]);
+  test::WriteFile(Config(), "not xml at all");
+  auto set = NewSet();
+  LoadProfileSet(Config(), *set);
+  Save(*set);
+  WriteConfig(u"<PROFILE_ID>12</PROFILE_ID>\r\n");  // out of range: reset by validation
+  LoadProfileSet(Config(), *set);
+  SetLogDescriptor(2);
+  SetLogConfiguration("");
+  ::close(fds[1]);
+  std::string log;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) log.append(buffer, static_cast<size_t>(n));
+  ::close(fds[0]);
+  EXPECT_NE(log.find("Config.xml does not load as XML: the defaults are used"), std::string::npos) << log;
+  EXPECT_NE(log.find("Config.xml does not load: kept as " + Config() + ".broken"), std::string::npos) << log;
+  EXPECT_NE(log.find("values outside their ranges were reset"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "profile/records.h"
+#include "profile/field_ranges.h"
 
 #include <gtest/gtest.h>
 
@@ -217,6 +218,59 @@ TEST(ProfileSetComparison, SameIndexFlagLooksAtTheNewIndexInBoth) {
   // Same index: profile 3 against profile 3.
   EXPECT_EQ(CompareProfileSets(*newSet, *oldSet, true), uint32_t{CHANGED_PROFILE_INDEX});
   EXPECT_EQ(CompareProfileSets(*oldSet, *oldSet, true), 0u);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// The field of a set that a row of the range table is about (profile 4 for a profile's field).
+int32_t& RangedValue(ProfileSet& s, RangedField f) {
+  Profile& p = s.profiles[4];
+  switch (f) {
+    case RangedField::ProfileId: return s.profileId;
+    case RangedField::PollingRate: return s.pollingRate;
+    case RangedField::LiftDistance: return s.liftDistance;
+    case RangedField::GameMode: return s.gameMode;
+    case RangedField::DpiStep: return p.dpiStep;
+    case RangedField::DoubleClickSpeed: return p.doubleClickSpeed;
+    case RangedField::ScrollSpeed: return p.scrollSpeed;
+    case RangedField::Sensitivity: return p.sensitivity;
+    case RangedField::AdvanceSensitivityX: return p.advanceSensitivityX;
+    case RangedField::AdvanceSensitivityY: return p.advanceSensitivityY;
+    case RangedField::LedColor: return p.ledColor;
+    case RangedField::LedIntensity: return p.ledIntensity;
+    case RangedField::LedPulsation: return p.ledPulsation;
+    case RangedField::ButtonCode: return p.buttons[6].code;
+  }
+  return s.profileId;
+}
+
+TEST(FieldRanges, ValidationKeepsEachRangesEndsAndReplacesWhatLiesJustOutside) {
+  auto set = std::make_unique<ProfileSet>();
+  for (const FieldRange& r : kFieldRanges) {
+    ASSERT_LT(r.min, r.max) << r.name;
+    EXPECT_GE(r.step, 1) << r.name;
+    // A button's fallback is its own default code.
+    const int32_t fallback = r.field == RangedField::ButtonCode ? kDefaultButtonCodes[6] : r.fallback;
+    EXPECT_TRUE(r.Contains(fallback)) << r.name;
+    for (int32_t v : {r.min, r.max, r.min - 1, r.max + 1}) {
+      ResetProfileSet(*set);
+      ValidateProfileSet(*set);
+      RangedValue(*set, r.field) = v;
+      const bool inside = v >= r.min && v <= r.max;
+      EXPECT_EQ(ValidateProfileSet(*set), !inside) << r.name << " " << v;
+      EXPECT_EQ(RangedValue(*set, r.field), inside ? v : fallback) << r.name << " " << v;
+      EXPECT_EQ(r.ValidOr(v), inside ? v : r.fallback) << r.name << " " << v;
+    }
+  }
+  // The rows the panel's sliders use.
+  EXPECT_EQ(RangeOf(RangedField::DoubleClickSpeed).min, 150);
+  EXPECT_EQ(RangeOf(RangedField::DoubleClickSpeed).max, 950);
+  EXPECT_EQ(RangeOf(RangedField::Sensitivity).max, 20);
+  EXPECT_EQ(RangeOf(RangedField::AdvanceSensitivityY).max, 18);
 }
 
 }  // namespace

@@ -109,5 +109,23 @@ TEST_F(SettingsFiles, FirmwareVersionFile) {
   EXPECT_EQ(ReadSoftwareVersion(conf.path()), 115);
 }
 
+// The writers say when the file could not be written: a folder in place of the file, a file in
+// place of the Conf folder (both fail for root too).
+TEST_F(SettingsFiles, WritersThatCannotWriteSaySo) {
+  SaveDefaults();
+  std::filesystem::create_directory(conf / kFirmwareVersionFileName);
+  EXPECT_FALSE(WriteFirmwareVersionFile(conf.path(), 204));
+  EXPECT_TRUE(std::filesystem::is_directory(conf / kFirmwareVersionFileName));
+  test::TempDir other;
+  test::WriteFile(other / "Conf", "a file");
+  EXPECT_FALSE(WriteConfigValue(other / "Conf", ConfigValue::TrayIconFlag, 1));
+  EXPECT_FALSE(WriteFirmwareVersionFile(other / "Conf", 204));
+  EXPECT_EQ(test::ReadFile(other / "Conf"), "a file");
+  std::filesystem::remove(conf / kConfigFileName);
+  std::filesystem::create_directory(conf / kConfigFileName);
+  EXPECT_FALSE(WriteConfigValue(conf.path(), ConfigValue::PollingRate, 3));
+  EXPECT_TRUE(std::filesystem::is_directory(conf / kConfigFileName));
+}
+
 }  // namespace
 }  // namespace orv

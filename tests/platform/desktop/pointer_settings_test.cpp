@@ -5,11 +5,9 @@
 #include <functional>
 
 #include "tests/platform/desktop/desktop_test_support.h"
+#include "tests/platform/x11/x_client.h"
 #include "tests/test_support.h"
 #include "tests/x11_server.h"
-
-// Xlib's macros (None, Status, Bool, ...) would break the headers above: Xlib comes last.
-#include <X11/Xlib.h>
 
 namespace orv {
 namespace {
@@ -114,8 +112,8 @@ TEST(DesktopPointer, SpeedIsPutIntoForceAsXPointerAcceleration) {
   if (xvfb.display().empty()) GTEST_SKIP() << "Xvfb cannot be started; pointer acceleration needs an X server";
   test::TempDir home;
   test::ScopedEnv config("XDG_CONFIG_HOME", home.path());
-  Display* display = XOpenDisplay(nullptr);
-  ASSERT_NE(display, nullptr);
+  test::XClient display;
+  ASSERT_TRUE(display.Connected());
   struct Case {
     int speed;
     int result;
@@ -124,13 +122,11 @@ TEST(DesktopPointer, SpeedIsPutIntoForceAsXPointerAcceleration) {
   const Case cases[] = {{1, 1, 1}, {4, 1, 8}, {10, 1, 32}, {11, 1, 40}, {20, 1, 112}, {0, 0, 112}, {6, 1, 16}};
   for (const Case& c : cases) {
     EXPECT_EQ(SetMouseSpeed(c.speed), c.result) << c.speed;
-    int numerator = 0, denominator = 0, threshold = 0;
-    XGetPointerControl(display, &numerator, &denominator, &threshold);
+    const auto [numerator, denominator, threshold] = display.GetPointerControl();
     EXPECT_EQ(numerator * 32, c.factor32 * denominator) << c.speed << ": " << numerator << "/" << denominator;
     EXPECT_EQ(threshold, 1) << c.speed;
   }
   EXPECT_EQ(GetMouseSpeed(), 6);
-  XCloseDisplay(display);
 }
 
 }  // namespace

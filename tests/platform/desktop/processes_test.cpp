@@ -6,18 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
 
 #include "tests/platform/desktop/desktop_test_support.h"
+#include "tests/platform/x11/x_client.h"
 #include "tests/test_support.h"
 #include "tests/x11_server.h"
-
-// Xlib's macros (None, Status, Bool, ...) would break the headers above: Xlib comes last.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 
 namespace orv {
 namespace {
@@ -39,61 +37,35 @@ pid_t XvfbChild() {
 }
 
 // Plays the window manager: marks a window active on the root and names windows' processes.
-class WindowManagerStandIn {
- public:
-  WindowManagerStandIn() : display_(XOpenDisplay(nullptr)) {}
-  ~WindowManagerStandIn() {
-    if (display_) XCloseDisplay(display_);
-  }
-  Display* display() const { return display_; }
-  Window NewWindow() { return XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 10, 10, 0, 0, 0); }
-  void SetPid(Window w, unsigned long pid, Atom type = XA_CARDINAL) {
-    XChangeProperty(display_, w, XInternAtom(display_, "_NET_WM_PID", False), type, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&pid), 1);
-  }
-  // nullopt removes the property from the root.
-  void SetActive(std::optional<Window> w) {
-    Atom active = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
-    if (w) {
-      unsigned long value = *w;
-      XChangeProperty(display_, DefaultRootWindow(display_), active, XA_WINDOW, 32, PropModeReplace,
-                      reinterpret_cast<unsigned char*>(&value), 1);
-    } else {
-      XDeleteProperty(display_, DefaultRootWindow(display_), active);
-    }
-    XSync(display_, False);  // in the server before the other connection asks
-  }
-
- private:
-  Display* display_;
-};
+using WindowManagerStandIn = test::XClient;
+using test::XWindowId;
 
 TEST(DesktopForeground, IsTheProcessOfTheWindowMarkedActive) {
   test::XvfbServer xvfb;
   if (xvfb.display().empty()) GTEST_SKIP() << "Xvfb cannot be started; the foreground window needs an X server";
   WindowManagerStandIn wm;
-  ASSERT_NE(wm.display(), nullptr);
+  ASSERT_TRUE(wm.Connected());
   test::ChildProcess game("/bin/sleep", {"C:\\Games\\ORV.EXE", "30"});
   ASSERT_GT(game.pid(), 0);
 
-  const Window named = wm.NewWindow();
+  const XWindowId named = wm.NewWindow();
   wm.SetPid(named, static_cast<unsigned long>(game.pid()));
-  const Window unnamed = wm.NewWindow();
-  const Window pidAsText = wm.NewWindow();
-  wm.SetPid(pidAsText, static_cast<unsigned long>(game.pid()), XA_STRING);
-  const Window gone = wm.NewWindow();
+  const XWindowId unnamed = wm.NewWindow();
+  const XWindowId pidAsText = wm.NewWindow();
+  wm.SetPid(pidAsText, static_cast<unsigned long>(game.pid()), /*asText=*/true);
+  const XWindowId gone = wm.NewWindow();
   wm.SetPid(gone, static_cast<unsigned long>(game.pid()));
-  XDestroyWindow(wm.display(), gone);
+  wm.Destroy(gone);
 
   struct Case {
     const char* what;
-    std::optional<Window> active;
+    std::optional<XWindowId> active;
     pid_t expected;
   };
   const Case cases[] = {
       {"root without _NET_ACTIVE_WINDOW", std::nullopt, 0},
       {"active window names its process", named, game.pid()},
-      {"no window active (None)", None, 0},
+      {"no window active (None)", 0, 0},
       {"active window without _NET_WM_PID", unnamed, 0},
       {"_NET_WM_PID of the wrong type", pidAsText, 0},
       {"active window destroyed meanwhile", gone, 0},
@@ -113,7 +85,7 @@ TEST(DesktopForeground, OutlivesItsServerAndFindsTheNextOne) {
     if (first.display().empty()) GTEST_SKIP() << "Xvfb cannot be started; the foreground window needs an X server";
     {
       WindowManagerStandIn wm;
-      Window w = wm.NewWindow();
+      XWindowId w = wm.NewWindow();
       wm.SetPid(w, static_cast<unsigned long>(game.pid()));
       wm.SetActive(w);
       ASSERT_EQ(ForegroundProcessId(), game.pid());
@@ -130,10 +102,59 @@ TEST(DesktopForeground, OutlivesItsServerAndFindsTheNextOne) {
   test::XvfbServer second;
   ASSERT_FALSE(second.display().empty());
   WindowManagerStandIn wm;
-  Window w = wm.NewWindow();
+  XWindowId w = wm.NewWindow();
   wm.SetPid(w, static_cast<unsigned long>(game.pid()));
   wm.SetActive(w);
   EXPECT_EQ(ForegroundProcessId(), game.pid());
+}
+
+// Under a real window manager: a window that carries _NET_WM_PID and a plain Xlib window without
+// it, each activated in turn as a pager or a click would. The second one is found through the X
+// server's record of its client, and its process, a Windows game as Wine starts it, is then
+// known by name through the snapshot as game detection looks it up.
+TEST(DesktopForeground, UnderOpenboxWindowsWithAndWithoutTheirPidAreBothSeen) {
+  test::XvfbServer xvfb;
+  if (xvfb.display().empty()) GTEST_SKIP() << "Xvfb cannot be started; the foreground window needs an X server";
+  test::Openbox openbox;
+  if (!openbox.why().empty()) GTEST_SKIP() << "no window manager for this test: " << openbox.why();
+  // The first window's _NET_WM_PID names another process than its X client, so the answer shows
+  // which of the two was taken.
+  test::ChildProcess named("/bin/sleep", {"named-program", "30"});
+  ASSERT_GT(named.pid(), 0);
+  test::XWindowProgram withPid("named-client", named.pid());
+  ASSERT_GT(withPid.window(), 0u);
+  test::XWindowProgram game("C:\\Games\\orv.exe");  // sets no _NET_WM_PID
+  ASSERT_GT(game.window(), 0u);
+  test::XClient pager;
+  ASSERT_TRUE(pager.Connected());
+  // openbox gives the focus to each new window as it comes; once the last one shown is active,
+  // no focus change is left pending that could overtake the steps below.
+  ASSERT_TRUE(pager.Activate(game.window(), std::chrono::seconds(5)));
+
+  struct Step {
+    const char* what;
+    XWindowId window;
+    pid_t expected;
+  };
+  const Step steps[] = {
+      {"the window with _NET_WM_PID", withPid.window(), named.pid()},
+      {"the plain Xlib window", game.window(), game.pid()},
+      {"the first one again", withPid.window(), named.pid()},
+      {"the plain one again", game.window(), game.pid()},
+  };
+  for (const Step& s : steps) {
+    ASSERT_TRUE(pager.Activate(s.window, std::chrono::seconds(5))) << s.what << ": openbox did not activate it";
+    EXPECT_EQ(ForegroundProcessId(), s.expected) << s.what;
+  }
+
+  const pid_t foreground = ForegroundProcessId();
+  ASSERT_EQ(foreground, game.pid());
+  std::vector<ProcessEntry> all;
+  ASSERT_TRUE(TakeProcessSnapshot(all));
+  auto it = std::find_if(all.begin(), all.end(), [&](const ProcessEntry& p) { return p.pid == foreground; });
+  ASSERT_NE(it, all.end());
+  EXPECT_EQ(test::N(it->exeName), "orv.exe");
+  EXPECT_TRUE(EqualsIgnoringCase(it->exeName, u"ORV.EXE"));
 }
 
 TEST(DesktopForeground, IsZeroWithoutADisplayAndSaysSoOnce) {
