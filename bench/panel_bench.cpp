@@ -32,6 +32,7 @@ class QuietServices : public PanelServices {
   std::optional<std::string> OpenFileName(const FileDialogRequest&) override { return std::nullopt; }
   std::optional<std::string> SaveFileName(const FileDialogRequest&) override { return std::nullopt; }
   bool OpenDocument(const std::string&) override { return false; }
+  bool PrintPage(const QImage&) override { return false; }
   int notices = 0;
 };
 
