@@ -2,6 +2,9 @@
 // window, and whatever fails in that window is shown in a box titled "Error".
 #include <QApplication>
 #include <QMessageBox>
+#include <fontconfig/fontconfig.h>
+
+#include <thread>
 
 #include "link/qt/bus_pump.h"
 #include "panel/app.h"
@@ -32,6 +35,10 @@ bool DescribeSkinFailure(std::exception_ptr failure, std::u16string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Fontconfig reads its configuration and font caches the first time a text is measured, which
+  // costs as much as building the whole main window: it starts now, on a thread of its own,
+  // while Qt connects to the display and the window is built. Qt's own call then finds it done.
+  std::jthread fonts([] { FcInit(); });
   QApplication application(argc, argv);
   QFont::insertSubstitution(QStringLiteral("MS Shell Dlg"), QStringLiteral("DejaVu Sans"));
   orv::CAPApp app(orv::CAPApp::ThisProcess());
