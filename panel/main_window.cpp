@@ -164,6 +164,12 @@ void CAPDlg::BuildControls() {
       b->controlId = kGameModeControlId;
       continue;
     }
+    // The drawer tabs and the character button show their tooltip as their caption.
+    if (key == QLatin1String("BUTTON_MOUSE_PROPERTIES")) b->rotateUp = true;
+    if (key == QLatin1String("BUTTON_ILLUMINATION")) b->centreBold = true;
+    if (key == QLatin1String("BUTTON_ASSIGNMENTS")) b->rotateDown = true;
+    if (key == QLatin1String("BUTTON_ARMORY")) b->light = true;
+    if (b->rotateUp || b->centreBold || b->rotateDown || b->light) b->caption = b->tooltipText();
     connect(b, &QAbstractButton::clicked, this, [this, key] { OnButton(key); });
   }
   for (int i = 0; i < kButtonCount; ++i) {
@@ -468,6 +474,15 @@ void CAPDlg::RunProgress(double paceSeconds, bool agentPresent) {
 QImage CAPDlg::Compose() const {
   QImage image = skin_.images.normal.convertToFormat(QImage::Format_ARGB32_Premultiplied);
   QPainter p(&image);
+  // The captions of the in-game mode area (from its left edge) and of the profiles (centred).
+  p.setPen(kGold);
+  p.setFont(SkinFont(12, 700));
+  const QFontMetrics fm(p.font());
+  const SkinTextEntry gameMode = skin_.Text(QStringLiteral("IN_GAME_MODE_TEXT"));
+  if (!gameMode.text.isEmpty()) p.drawText(QPoint(gameMode.x, gameMode.y + fm.ascent()), gameMode.text);
+  const SkinTextEntry profiles = skin_.Text(QStringLiteral("PROFILE"));
+  if (!profiles.text.isEmpty())
+    p.drawText(QPoint(profiles.x - fm.horizontalAdvance(profiles.text) / 2, profiles.y + fm.ascent()), profiles.text);
   const Gauge& g = rules_->gauge();
   if (g.Visible()) {
     p.fillRect(QRect(QPoint(79, 255), QPoint(g.FillRight(), 269)), QColor(255, 186, 0));

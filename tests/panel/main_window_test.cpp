@@ -94,6 +94,44 @@ TEST_F(MainWindowTest, StartUpShowsTheProfilesAsksForTheMemorySizeAndDrawsTheGau
   EXPECT_EQ(half.pixelColor(150, 262), QColor(0, 0, 0));
 }
 
+TEST_F(MainWindowTest, TheAreaCaptionsAndTheTabCaptionsAreDrawn) {
+  CAPDlg& w = Open();
+  // The drawer tabs and the character button carry their tooltips as captions, each in its layout.
+  struct Tab {
+    const char* key;
+    bool CBitmapBtn::*layout;
+  };
+  const Tab tabs[] = {{"BUTTON_MOUSE_PROPERTIES", &CBitmapBtn::rotateUp},
+                      {"BUTTON_ILLUMINATION", &CBitmapBtn::centreBold},
+                      {"BUTTON_ASSIGNMENTS", &CBitmapBtn::rotateDown},
+                      {"BUTTON_ARMORY", &CBitmapBtn::light}};
+  for (const Tab& tab : tabs) {
+    CBitmapBtn* b = w.Control(QString::fromLatin1(tab.key));
+    ASSERT_NE(b, nullptr) << tab.key;
+    EXPECT_TRUE(b->*tab.layout) << tab.key;
+    EXPECT_FALSE(b->caption.isEmpty()) << tab.key;
+    EXPECT_EQ(b->caption, b->tooltipText()) << tab.key;
+  }
+  // The captions of the in-game mode and profile areas are drawn in gold where Strings.xml puts
+  // them; the picture has none there.
+  const QImage composed = w.Compose();
+  const QImage& background = w.skin().images.normal;
+  auto goldPixelsNear = [&](const SkinTextEntry& e, bool centred) {
+    int gold = 0;
+    const int left = centred ? e.x - 40 : e.x;
+    for (int y = e.y; y < e.y + 14; ++y)
+      for (int x = left; x < left + 80; ++x)
+        if (composed.pixelColor(x, y) != background.pixelColor(x, y) && composed.pixelColor(x, y).red() > 200) ++gold;
+    return gold;
+  };
+  const SkinTextEntry gameMode = w.skin().Text(QStringLiteral("IN_GAME_MODE_TEXT"));
+  const SkinTextEntry profiles = w.skin().Text(QStringLiteral("PROFILE"));
+  ASSERT_FALSE(gameMode.text.isEmpty());
+  ASSERT_FALSE(profiles.text.isEmpty());
+  EXPECT_GT(goldPixelsNear(gameMode, false), 20);
+  EXPECT_GT(goldPixelsNear(profiles, true), 20);
+}
+
 TEST_F(MainWindowTest, TheWindowIsFoundByItsTitleAndTheAgentsNoticesReachIt) {
   CAPDlg& w = Open();
   const WindowHandle found = bus::FindWindow(kPanelWindowTitle);
