@@ -1,6 +1,7 @@
 // OrvPanel: the configuration panel. One panel runs at a time; it lives as long as its main
 // window, and whatever fails in that window is shown in a box titled "Error".
 #include <QApplication>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <fontconfig/fontconfig.h>
 
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
   // while Qt connects to the display and the window is built. Qt's own call then finds it done.
   std::jthread fonts([] { FcInit(); });
   QApplication application(argc, argv);
+  // Qt's own list of the fonts is filled on first use too (for all threads at once): filled on
+  // a thread of its own while the main window is built, it is there when the window draws.
+  std::jthread fontList([] { QFontDatabase::families(); });
   QFont::insertSubstitution(QStringLiteral("MS Shell Dlg"), QStringLiteral("DejaVu Sans"));
   orv::CAPApp app(orv::CAPApp::ThisProcess());
   // Another panel runs: this one ends without a word.

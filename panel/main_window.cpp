@@ -85,6 +85,10 @@ const MessageEntry<CAPDlg> CAPDlg::kMessages[] = {
 CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint),
       startup_(startup), options_(options), sets_(MakePanelSets()) {
+  // Config.xml is read while the skin is set up.
+  auto store = std::make_unique<ConfStore>(startup_.confFolder, RegistryFile());
+  store->Prefetch();
+  store_ = std::move(store);
   // 1. The skin: every picture, the outline and every control of the window.
   SkinWindowSetup setup;
   setup.section = QStringLiteral("MAIN");
@@ -104,7 +108,6 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
   }
 
   // The collaborators.
-  store_ = std::make_unique<ConfStore>(startup_.confFolder, RegistryFile());
   if (options_.services) {
     services_ = options_.services;
   } else {

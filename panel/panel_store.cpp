@@ -15,7 +15,30 @@ namespace orv {
 ConfStore::ConfStore(std::string confFolder, std::string registryFile)
     : confFolder_(std::move(confFolder)), registryFile_(std::move(registryFile)) {}
 
+ConfStore::~ConfStore() {
+  if (prefetched_.valid()) prefetched_.wait();
+}
+
+void ConfStore::Prefetch() {
+  if (confFolder_.empty() || prefetched_.valid()) return;
+  prefetched_ = std::async(std::launch::async, [path = JoinPath(confFolder_, kConfigFileName)] {
+    auto set = std::make_unique<ProfileSet>();
+    LoadProfileSet(path, *set);
+    return set;
+  });
+}
+
+void ConfStore::DropPrefetch() {
+  if (!prefetched_.valid()) return;
+  prefetched_.wait();
+  prefetched_ = {};
+}
+
 void ConfStore::Load(ProfileSet& set) {
+  if (prefetched_.valid()) {
+    set = *prefetched_.get();
+    return;
+  }
   if (confFolder_.empty()) {
     ResetProfileSet(set);
     ValidateProfileSet(set);
@@ -61,6 +84,7 @@ bool RewriteConfig(const std::string& confFolder, const ProfileSet& set) {
 }  // namespace
 
 bool ConfStore::Save(const ProfileSet& set) {
+  DropPrefetch();
   // Without a configuration folder there is nowhere to keep the profiles.
   if (confFolder_.empty()) return false;
   RegistryStore registry(registryFile_);
@@ -77,12 +101,14 @@ bool ConfStore::Save(const ProfileSet& set) {
 }
 
 bool ConfStore::WriteValue(ConfigValue value, int number) {
+  DropPrefetch();
   return !confFolder_.empty() && WriteConfigValue(confFolder_, value, number);
 }
 
 int ConfStore::ReadValue(ConfigValue value) { return confFolder_.empty() ? 0 : ReadConfigValue(confFolder_, value); }
 
-int ConfStore::ToggleMacroWarning() { return confFolder_.empty() ? 0 : ToggleMacroWarningFlag(confFolder_); }
+int ConfStore::ToggleMacroWarning() {
+  DropPrefetch(); return confFolder_.empty() ? 0 : ToggleMacroWarningFlag(confFolder_); }
 
 bool LooksLikeProfileFile(const std::string& path) {
   struct stat st {};

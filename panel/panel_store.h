@@ -2,6 +2,8 @@
 // The panel's files: Config.xml (whole sets and single values), TrayIcon.xml and the registry
 // values written with a save, and exported profiles. Behind an interface, so that a test can
 // make any write fail.
+#include <future>
+#include <memory>
 #include <string>
 
 #include "profile/records.h"
@@ -27,6 +29,10 @@ class PanelStore {
 class ConfStore : public PanelStore {
  public:
   ConfStore(std::string confFolder, std::string registryFile);
+  ~ConfStore() override;
+  // Starts reading Config.xml on a thread of its own, so that a window can set itself up
+  // meanwhile; the next Load() takes what it read (a save in between reads the file anew).
+  void Prefetch();
   void Load(ProfileSet& set) override;
   bool Save(const ProfileSet& set) override;
   bool WriteValue(ConfigValue value, int number) override;
@@ -35,8 +41,12 @@ class ConfStore : public PanelStore {
   const std::string& confFolder() const { return confFolder_; }
 
  private:
+  // A write makes what a prefetch read stale: it is waited for and dropped.
+  void DropPrefetch();
+
   std::string confFolder_;  // empty: no configuration folder could be had
   std::string registryFile_;
+  std::future<std::unique_ptr<ProfileSet>> prefetched_;
 };
 
 // The largest file the panel reads as a profile to import.
