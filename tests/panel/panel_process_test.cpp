@@ -104,6 +104,10 @@ class PanelProcessTest : public ::testing::Test {
     panel_ = std::make_unique<Program>(ORV_PANEL_PROGRAM);
     main_ = x_->Find(kPanelTitle);
     ASSERT_TRUE(main_) << "the panel's window did not show";
+    // Clicks go to a window that has drawn itself where it stays.
+    ASSERT_TRUE(WaitUntil([&] { return x_->Brightness(main_.x + 696, main_.y + 112, 108, 48) > 0; }, 10000))
+        << "the panel's window did not draw itself";
+    main_ = x_->Find(kPanelTitle);
   }
   std::unique_ptr<ProfileSet> Config() {
     auto set = std::make_unique<ProfileSet>();
@@ -134,21 +138,29 @@ TEST_F(PanelProcessTest, AnImportedProfileAppliedReachesTheAgentAndItsButtonTaps
   const std::string file = dir_ / "files/raid.xml";
   ASSERT_TRUE(ExportProfile(file, *exported));
   StartAll();
+  const auto profileOne = [&] { return x_->Brightness(main_.x + 688 + 8, main_.y + 104 + 8, 108, 48); };
+  ASSERT_TRUE(WaitUntil([&] { return profileOne() > 0; }, 5000)) << "the main window did not draw itself";
+  const double named = profileOne();
 
   // File menu (its button), Import (the third item), the path typed into the open dialog.
   x_->Click(main_, 330 + 32, 20 + 13);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(x_->FindPopup()) << "the File menu did not open";
   x_->Key("Down");
   x_->Key("Down");
   x_->Key("Down");
   x_->Key("Return");
   ASSERT_TRUE(WaitUntil([&] { return x_->Shown("Open") || x_->Shown("Open File"); }, 10000)) << "no file dialog";
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const XWindowBox dialog = x_->Shown("Open") ? x_->Find("Open", 0) : x_->Find("Open File", 0);
+  ASSERT_TRUE(x_->WaitFocusIn(dialog)) << "the file dialog did not take the keyboard";
   x_->Type(file);
   x_->Key("Return");
   ASSERT_TRUE(WaitUntil([&] { return !x_->Shown("Open") && !x_->Shown("Open File"); }, 10000));
+  // The imported profile's name replaces "Profile 1" on its button.
+  ASSERT_TRUE(WaitUntil([&] { return profileOne() != named; }, 5000)) << "the import did not reach the window";
 
   // Apply: Config.xml holds 501 and the agent reloads it.
+  // A pop-up still open (the dialog's completion list) would take the click that closes it.
+  ASSERT_TRUE(WaitUntil([&] { return !x_->FindPopup(0, 0); }, 5000)) << "a pop-up stays open";
   x_->Click(main_, 876 + 37, 506 + 15);
   ASSERT_TRUE(WaitUntil([&] { return Config()->profiles[0].buttons[6].code == 501; }, 10000));
   EXPECT_EQ(FieldText(Config()->profiles[0].profileName), u"Raid");
@@ -200,10 +212,10 @@ TEST_F(PanelProcessTest, AProfileSwitchedByTheMouseShowsInThePanel) {
   MakeFolders(ConfFolder());
   ASSERT_TRUE(ReplaceFileContents(ConfFolder() + "/Config.xml", {NewConfigDocument(*set)}));
   StartAll();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const auto profileButton = [&](int x, int y) { return x_->Brightness(main_.x + x + 8, main_.y + y + 8, 108, 48); };
-  const double first = profileButton(688, 104), second = profileButton(818, 104);
-  EXPECT_GT(first, second + 5) << "profile 1 should be shown active";
+  // Once the window has drawn itself, profile 1 shows as the active one.
+  EXPECT_TRUE(WaitUntil([&] { return profileButton(688, 104) > profileButton(818, 104) + 5; }, 5000))
+      << "profile 1 should be shown active";
   ASSERT_EQ(sim_->Command({"press", "1032"}).status, 0);
   ASSERT_EQ(sim_->Command({"release", "1032"}).status, 0);
   ASSERT_TRUE(WaitUntil([&] { return Config()->profileId == 1; })) << "the agent did not switch";
@@ -258,10 +270,12 @@ TEST_F(PanelProcessTest, APanelUnderARootAgentTalksThroughThePipe) {
   ASSERT_TRUE(main_) << "the panel's window did not show";
   // Tools > Polling Rate > 250 Hz.
   x_->Click(main_, 398 + 32, 20 + 13);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const XWindowBox tools = x_->FindPopup();
+  ASSERT_TRUE(tools) << "the Tools menu did not open";
   x_->Key("Down");
   x_->Key("Right");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The sub-menu is a pop-up of its own.
+  EXPECT_TRUE(x_->FindPopup(tools.window, 5000)) << "the polling rate menu did not open";
   x_->Key("Return");
   EXPECT_TRUE(WaitUntil([&] { return sim_->Command({"state"}).out.find("\"polling_rate\":3") != std::string::npos; },
                         10000))

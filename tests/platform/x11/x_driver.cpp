@@ -67,6 +67,50 @@ XWindowBox XDriver::FindOther(unsigned long except, int ms) {
   return {};
 }
 
+XWindowBox XDriver::FindPopup(unsigned long except, int ms) {
+  Display* d = D(display_);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  do {
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    XWindowBox box;
+    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) {
+      for (unsigned i = 0; i < n && !box; ++i) {
+        XWindowAttributes a;
+        if (children[i] == except || !XGetWindowAttributes(d, children[i], &a)) continue;
+        if (a.map_state != IsViewable || !a.override_redirect || a.width < 20 || a.height < 20) continue;
+        box = XWindowBox{children[i], a.x, a.y, a.width, a.height};
+      }
+      if (children) XFree(children);
+    }
+    if (box) return box;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (std::chrono::steady_clock::now() < end);
+  return {};
+}
+
+bool XDriver::WaitFocusIn(const XWindowBox& w, int ms) {
+  Display* d = D(display_);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  do {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    // Up from the focus window to the root, looking for `w`.
+    for (Window at = focus; at != 0 && at != PointerRoot;) {
+      if (at == w.window) return true;
+      Window root, parent, *children = nullptr;
+      unsigned n = 0;
+      if (!XQueryTree(d, at, &root, &parent, &children, &n)) break;
+      if (children) XFree(children);
+      if (at == root) break;
+      at = parent;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (std::chrono::steady_clock::now() < end);
+  return false;
+}
+
 bool XDriver::WaitGone(const std::string& title, int ms) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (Shown(title)) {

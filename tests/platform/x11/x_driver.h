@@ -25,6 +25,10 @@ class XDriver {
   // A shown top-level window other than `except` (a dialog without a title of its own),
   // waiting up to `ms` for one.
   XWindowBox FindOther(unsigned long except, int ms = 10000);
+  // A shown pop-up (an override-redirect window, as menus are) other than `except`, within `ms`.
+  XWindowBox FindPopup(unsigned long except = 0, int ms = 10000);
+  // Waits until the keyboard focus is in `w` (the window or one inside it).
+  bool WaitFocusIn(const XWindowBox& w, int ms = 10000);
   // Whether a window called `title` is shown now.
   bool Shown(const std::string& title) { return static_cast<bool>(Find(title, 0)); }
   // Waits until no window called `title` is shown.
