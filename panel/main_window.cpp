@@ -96,6 +96,7 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
   setup.requireImages = true;
   setup.requireOutline = true;
   setup.dragByBackground = true;
+  setup.deferButtonStates = true;  // forty buttons: the window shows itself before their pictures come
   setup.buttonKeys = MainButtonKeys();
   skin_.Skin(this, startup_.programFolder, setup, options_.clock);
   if (!skin_.ApplyOutline(this)) throw xException(QString::fromLatin1(kMaskFailureMessage));

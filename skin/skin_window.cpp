@@ -1,12 +1,16 @@
 #include "skin/skin_window.h"
 
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <chrono>
 #include <future>
 #include <optional>
 
+#include "base/log.h"
 #include "profile/xml_cursor.h"
 #include "skin/bitmap_button.h"
 
@@ -61,15 +65,19 @@ QString ReadSkinSectionText(const std::string& path, const QString& section) {
   return text;
 }
 
-SkinWindow::~SkinWindow() = default;
+SkinWindow::~SkinWindow() {
+  for (Deferred& d : deferred_)
+    if (d.decoding.valid()) d.decoding.wait();
+}
 
 void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const SkinWindowSetup& setup, Clock* clock) {
   window_ = window;
   installFolder_ = installFolder;
   // Images: each occurrence of the section loads what it names, so a later one overrides an
   // earlier one key by key, and a file that does not load leaves the image it had.
-  for (const auto& keys : ReadOccurrences(SkinDataPath(installFolder, "Skins.xml"), setup.section))
-    LoadStateImages(keys, setup, installFolder, clock);
+  const auto occurrences = ReadOccurrences(SkinDataPath(installFolder, "Skins.xml"), setup.section);
+  for (const auto& keys : occurrences) LoadStateImages(keys, setup, installFolder, clock, !setup.deferButtonStates);
+  if (setup.deferButtonStates) DeferButtonStates(occurrences, setup, installFolder, clock);
   if (setup.requireImages &&
       (images.normal.isNull() || images.down.isNull() || images.over.isNull() || images.mask.isNull()))
     throw xException(QString::fromLatin1(kNoPictureMessage));
@@ -99,16 +107,18 @@ void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const S
 // decoded side by side, each file once (the normal picture serves as the disabled one where a
 // window has no disabled picture), then handed out in the order of the skinning sequence.
 void SkinWindow::LoadStateImages(const std::map<QString, QString>& keys, const SkinWindowSetup& setup,
-                                 const std::string& installFolder, Clock* clock) {
+                                 const std::string& installFolder, Clock* clock, bool withButtonStates) {
   struct Job {
     const char* suffix;
     QImage* target;
   };
-  const Job jobs[] = {{"_NORMAL", &images.normal},
-                      {setup.hasDisable ? "_DISABLE" : "_NORMAL", &images.disable},
-                      {"_DOWN", &images.down},
-                      {"_OVER", &images.over},
-                      {"_MASK", &images.mask}};
+  std::vector<Job> jobs = {{"_NORMAL", &images.normal}};
+  if (withButtonStates || !setup.hasDisable) jobs.push_back({setup.hasDisable ? "_DISABLE" : "_NORMAL", &images.disable});
+  if (withButtonStates) {
+    jobs.push_back({"_DOWN", &images.down});
+    jobs.push_back({"_OVER", &images.over});
+  }
+  jobs.push_back({"_MASK", &images.mask});
   std::map<QString, DecodedImage> decoding;  // by file name
   for (const Job& job : jobs) {
     auto it = keys.find(setup.section + QLatin1String(job.suffix));
@@ -121,6 +131,62 @@ void SkinWindow::LoadStateImages(const std::map<QString, QString>& keys, const S
     if (it == keys.end()) continue;
     if (const std::optional<QImage>& image = decoding[it->second].get()) *job.target = *image;
   }
+}
+
+// The down, over and (where the window has one) disabled pictures of a window that shows itself
+// before they are decoded: each stands in as the normal picture until its decoding is taken.
+// The files are tried latest occurrence first, as the skinning sequence overrides key by key.
+void SkinWindow::DeferButtonStates(const std::vector<std::map<QString, QString>>& occurrences,
+                                   const SkinWindowSetup& setup, const std::string& installFolder, Clock* clock) {
+  struct State {
+    const char* suffix;
+    QImage* target;
+  };
+  std::vector<State> states = {{"_DOWN", &images.down}, {"_OVER", &images.over}};
+  if (setup.hasDisable) states.push_back({"_DISABLE", &images.disable});
+  for (const State& state : states) {
+    std::vector<std::string> paths;  // latest occurrence first
+    for (auto it = occurrences.rbegin(); it != occurrences.rend(); ++it) {
+      auto key = it->find(setup.section + QLatin1String(state.suffix));
+      if (key != it->end()) paths.push_back(SkinImagePath(installFolder, key->second));
+    }
+    // Only a file whose header reads counts as there; its data is decoded later.
+    bool readable = false;
+    for (const std::string& path : paths) readable = readable || QImageReader(QString::fromStdString(path)).canRead();
+    if (!readable) continue;
+    *state.target = images.normal;
+    deferred_.push_back({state.target, std::async(std::launch::async, [paths, clock]() -> std::optional<QImage> {
+                           for (const std::string& path : paths) {
+                             QImage image;
+                             if (LoadSkinImage(path, image, nullptr, clock)) return image;
+                             ORV_LOG(Skin, Warning, "%s cannot be decoded: the buttons keep their normal picture",
+                                     path.c_str());
+                           }
+                           return std::nullopt;
+                         })});
+  }
+  if (!deferred_.empty()) QTimer::singleShot(0, this, [this] { TakeDeferredImages(); });
+}
+
+// Takes the decoded button pictures that are ready and cuts the buttons' states anew; comes back
+// for the others.
+void SkinWindow::TakeDeferredImages() {
+  bool taken = false;
+  for (auto it = deferred_.begin(); it != deferred_.end();) {
+    if (it->decoding.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+      ++it;
+      continue;
+    }
+    if (std::optional<QImage> image = it->decoding.get()) {
+      *it->target = std::move(*image);
+      taken = true;
+    }
+    it = deferred_.erase(it);
+  }
+  if (taken)
+    for (auto& [key, button] : buttons_)
+      button->SetSkinImages(button->geometry(), images.normal, images.over, images.down, images.disable);
+  if (!deferred_.empty()) QTimer::singleShot(2, this, [this] { TakeDeferredImages(); });
 }
 
 bool SkinWindow::ApplyOutline(QWidget* window) {

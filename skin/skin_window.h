@@ -10,6 +10,7 @@
 #include <QRegion>
 #include <QString>
 #include <QStringList>
+#include <future>
 #include <map>
 #include <optional>
 #include <string>
@@ -40,6 +41,12 @@ struct SkinWindowSetup {
   QStringList buttonKeys;         // Strings.xml keys that are buttons
   bool dragByBackground = false;  // a press on the background moves the window
   bool requireOutline = false;    // the mask must give an outline, else xException (main window)
+  // The down, over and disabled pictures are decoded after the window is set up, on threads of
+  // their own: until they come (a few milliseconds), the buttons show their normal picture. A
+  // window with many buttons shows itself sooner. What requireImages asks is then checked on
+  // the files' headers; a picture whose data turns out unreadable leaves the normal one, with a
+  // warning line.
+  bool deferButtonStates = false;
 };
 
 class SkinWindow : public QObject {
@@ -75,7 +82,18 @@ class SkinWindow : public QObject {
 
  private:
   void LoadStateImages(const std::map<QString, QString>& keys, const SkinWindowSetup& setup,
-                       const std::string& installFolder, Clock* clock);
+                       const std::string& installFolder, Clock* clock, bool withButtonStates);
+  void DeferButtonStates(const std::vector<std::map<QString, QString>>& occurrences, const SkinWindowSetup& setup,
+                         const std::string& installFolder, Clock* clock);
+  void TakeDeferredImages();
+
+  // The button pictures still being decoded (deferButtonStates): the image each is for, and
+  // the decoding (nothing when no file of the key decoded).
+  struct Deferred {
+    QImage* target;
+    std::future<std::optional<QImage>> decoding;
+  };
+  std::vector<Deferred> deferred_;
 
   std::string installFolder_;
   std::map<QString, QString> strings_;

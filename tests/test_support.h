@@ -1,10 +1,13 @@
 #pragma once
 // Small helpers shared by the tests: temporary folders and raw file access.
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "base/text.h"
 
@@ -51,5 +54,15 @@ inline std::string Utf16LeFile(std::u16string_view text, bool mark = true) {
 
 inline std::u16string U(std::string_view utf8) { return ToUtf16(utf8); }
 inline std::string N(std::u16string_view utf16) { return ToUtf8(utf16); }
+
+// Waits until `done` holds, looking every 5 ms, for at most `ms`; whether it came to hold.
+inline bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
 
 }  // namespace orv::test

@@ -40,14 +40,6 @@ namespace {
 constexpr uid_t kOtherUser = 65534;
 constexpr uid_t kPanelUser = 65533;  // the session's own (limited) panel user in the pipe row
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 std::vector<std::string> AsOtherUser(std::vector<std::string> command) {
   std::vector<std::string> args = {"--reuid=65534", "--regid=65534", "--clear-groups"};

@@ -36,14 +36,6 @@
 namespace orv::test {
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 class AgentProcess {
  public:

@@ -27,14 +27,6 @@
 namespace orv::test {
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 // A program of the product, ended when the object goes.
 class Program {

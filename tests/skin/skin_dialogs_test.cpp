@@ -142,6 +142,43 @@ TEST_F(DialogTest, AWindowWithADisabledPictureAndALatchedButton) {
   }
 }
 
+TEST_F(DialogTest, DeferredButtonPicturesComeAfterTheWindowAndDamagedOnesLeaveTheNormal) {
+  // A later section names a down picture whose header reads but whose data is cut off: the
+  // earlier section's down picture is taken instead; the over picture of the only section is
+  // damaged the same way and leaves the normal picture.
+  std::string first = folder.Images("MAIN", QSize(200, 100), true);
+  {
+    std::string whole = test::ReadFile(folder.path("skins/MAIN_OVER.png"));
+    test::WriteFile(folder.path("skins/MAIN_OVER.png"), whole.substr(0, whole.size() / 3));
+    test::WriteFile(folder.path("skins/cut.png"), whole.substr(0, whole.size() / 3));
+  }
+  folder.Skins(first + "<MAIN><MAIN_DOWN>cut.png</MAIN_DOWN></MAIN>");
+  folder.Strings("<MAIN><BUTTON_APPLY>Apply,60,10,40,20,Apply,FALSE</BUTTON_APPLY></MAIN>");
+  QWidget window;
+  SkinWindow skin;
+  SkinWindowSetup setup{"MAIN", true, true, {"BUTTON_APPLY"}, true, true};
+  setup.deferButtonStates = true;
+  skin.Skin(&window, folder.folder(), setup);
+  CBitmapBtn* apply = skin.Button("BUTTON_APPLY");
+  ASSERT_NE(apply, nullptr);
+  // Until the pictures come, every state shows the normal picture.
+  EXPECT_EQ(apply->image(ButtonImage::Down).pixelColor(0, 0), kNormalColour);
+  EXPECT_TRUE(test::WaitUntil([&] {
+    QCoreApplication::processEvents();
+    return apply->image(ButtonImage::Disable).pixelColor(0, 0) == kDisableColour &&
+           apply->image(ButtonImage::Down).pixelColor(0, 0) == kDownColour;
+  }));
+  EXPECT_EQ(apply->image(ButtonImage::Over).pixelColor(0, 0), kNormalColour);
+  EXPECT_EQ(skin.images.down.pixelColor(0, 0), kDownColour);
+
+  // A required picture that is not there at all still ends the window at once.
+  std::remove(folder.path("skins/MAIN_DOWN.png").c_str());
+  std::remove(folder.path("skins/cut.png").c_str());
+  QWidget second;
+  SkinWindow missing;
+  EXPECT_THROW(missing.Skin(&second, folder.folder(), setup), xException);
+}
+
 TEST_F(DialogTest, ALaterSectionOfSkinsXmlOverridesPictureByPicture) {
   std::string first = folder.Images("WARNING_TWO", kDialogSize);
   QImage other(kDialogSize, QImage::Format_RGB32);

@@ -39,14 +39,12 @@ namespace {
 #define NEED_X()                                                                                   \
   if (TestDisplay().empty()) GTEST_SKIP() << "skipped: Xvfb could not be started, no X server to test on"
 
+// Waits as test::WaitUntil does, running this program's events meanwhile.
 bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
+  return test::WaitUntil([&] {
     QCoreApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
+    return done();
+  }, ms);
 }
 
 QRegion ServerOutline(X11Probe& x, unsigned long window) {
