@@ -768,7 +768,9 @@ uint32_t RegisterMessage(std::u16string_view name) {
     ssize_t n;
     while ((n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
     std::map<std::string, uint32_t> byName;
+    // Codes this process has handed out already are never another name's.
     std::set<uint32_t> taken;
+    for (const auto& [other, c] : g_registered) taken.insert(c);
     size_t pos = 0;
     while (pos < text.size()) {
       size_t eol = text.find('\n', pos);
@@ -778,7 +780,10 @@ uint32_t RegisterMessage(std::u16string_view name) {
       size_t space = line.find(' ');
       if (space == std::string::npos) continue;
       uint32_t c = static_cast<uint32_t>(std::strtoul(line.c_str(), nullptr, 16));
-      byName[line.substr(space + 1)] = c;
+      // A line the registering processes never write (a code outside the registered range, a
+      // code already given to another name) is not believed.
+      if (c < kFirstRegisteredMessage || c > 0xFFFF || taken.count(c)) continue;
+      byName.emplace(line.substr(space + 1), c);
       taken.insert(c);
     }
     if (auto it = byName.find(utf8); it != byName.end()) {

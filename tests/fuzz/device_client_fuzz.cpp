@@ -56,6 +56,8 @@ void Send(int fd, const std::vector<uint8_t>& frame) {
 
 // The device's side of one input.
 void ServeDevice(int listener, const std::vector<std::string_view>& parts) {
+  pollfd incoming{listener, POLLIN, 0};
+  ORV_FUZZ_CHECK(::poll(&incoming, 1, 10000) == 1);
   const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
   ORV_FUZZ_CHECK(fd >= 0);
   Send(fd, std::vector<uint8_t>(parts[0].begin(), parts[0].end()));

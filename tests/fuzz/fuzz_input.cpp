@@ -2,18 +2,31 @@
 
 #include <stdlib.h>
 
+#include <filesystem>
+
 namespace orv::fuzz {
+namespace {
+
+// Never destroyed, so that the removal at exit can still name it.
+const std::string* g_scratch = nullptr;
+
+}  // namespace
 
 std::string ScratchFolder() {
-  static const std::string folder = [] {
+  if (!g_scratch) {
     char name[] = "/tmp/orv-fuzz-XXXXXX";
     if (!::mkdtemp(name)) {
       std::fprintf(stderr, "cannot make a scratch folder\n");
       std::abort();
     }
-    return std::string(name);
-  }();
-  return folder;
+    g_scratch = new std::string(name);
+    // Removed when the process ends normally (a crash leaves it for a look).
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(*g_scratch, ignored);
+    });
+  }
+  return *g_scratch;
 }
 
 }  // namespace orv::fuzz

@@ -18,6 +18,9 @@
 #include "device/device_protocol.h"
 #include "device/onboard_format.h"
 #include "fuzz_input.h"
+#include "link/bus_frame.h"
+#include "link/messages.h"
+#include "link/pipe_channel.h"
 #include "platform/clock.h"
 #include "profile/function_catalog.h"
 #include "profile/profile_files.h"
@@ -285,6 +288,51 @@ void SkinSeeds(const std::string& programFolder) {
   Seed("skin_files", "colour_jpg", Join({",,,,", "", ImageBytes(colour, "JPG")}));
 }
 
+// A frame part of the bus frames target: a control byte, then the frame with "WWWW" for the
+// window's handle.
+std::string BusFramePart(char control, const BusFrame& f) {
+  uint8_t out[kBusFrameSize];
+  EncodeBusFrame(f, out);
+  std::string frame(reinterpret_cast<const char*>(out), sizeof out);
+  frame.replace(8, 4, "WWWW");
+  return std::string(1, control) + frame;
+}
+
+void LinkSeeds() {
+  const BusFrame post{BusFrame::kPost, 0, 0, UM_RELOAD_PROFILES, 1, 0, 0, 0};
+  const BusFrame send{BusFrame::kSend, 0, 0, UM_QUERY_MEMORY_SIZE, 0, -1, 0, 7};
+  const BusFrame reply{BusFrame::kReply, 1, 0, 0x8123, 5, -6, 42, 1};
+  // A reply part: control byte 3 (an answer with the Send's sequence), flags, result bytes.
+  Seed("bus_frames", "traffic",
+       Join({BusFramePart('\0', post), BusFramePart('\0', send), BusFramePart('\0', reply),
+             BusFramePart('\0', post).substr(0, 20), std::string("\3\1*\0\0\0\0\0\0\0", 10)}));
+  uint8_t stale[kBusFrameSize];
+  EncodeBusFrame(reply, stale);
+  Seed("bus_frames", "replies",
+       Join({std::string("\1") + std::string(reinterpret_cast<const char*>(stale), sizeof stale), "\1junk",
+             std::string("\3\0\xff\xff\xff\xff\xff\xff\xff\xff", 10)}));
+
+  Seed("bus_endpoints", "live_and_stale",
+       Join({"C123 " + ToUtf8(kControlAttachMessage) + "\nC124 " + ToUtf8(kControlDiscoverMessage) + "\n",
+             "pid=$PID\nstart=$START\ntitle=" + ToUtf8(kAgentWindowTitle) + "\n",
+             "pid=$PID\nstart=$START\ntitle=" + ToUtf8(kPanelWindowTitle) + "\n",
+             "pid=$PID\nstart=1\ntitle=stale start\n", "pid=1\nstart=$START\ntitle=someone else\n",
+             "pid=-5\nstart=\ntitle=\n", "title=first\npid=$PID\nstart=$START\n"}));
+  Seed("bus_endpoints", "table_edits",
+       Join({"0400 low\nC001 one\nC001 two\nzzzz bad\nFFFFF high\nC002\n", "pid=$PID\nstart=$START\ntitle=\xff\xfe\n"}));
+
+  std::vector<std::string> records;
+  for (uint32_t code : {UM_RELOAD_PROFILES, UM_SET_LIFT_DISTANCE, UM_SET_POLLING_RATE, UM_QUERY_MEMORY_SIZE}) {
+    const auto r = MakePipeRecord(code, 1, 0xFFFFFFFF);
+    records.emplace_back(reinterpret_cast<const char*>(r.data()), r.size());
+  }
+  const auto other = MakePipeRecord(UM_UPDATE_FIRMWARE, 0, 0);
+  records.emplace_back(reinterpret_cast<const char*>(other.data()), other.size());
+  records.push_back(records[0] + "x");
+  records.push_back(records[1].substr(0, 11));
+  Seed("pipe_records", "records", Join(records));
+}
+
 void XmlSeeds(const std::string& programFolder) {
   for (const char* name : {"Firmware.xml", "Menu.xml"}) Seed("xml_cursor", name, FileBytes(programFolder + name));
 }
@@ -308,6 +356,7 @@ int main(int argc, char** argv) {
   ProfileSeeds();
   BaseFileSeeds(programFolder);
   SkinSeeds(programFolder);
+  LinkSeeds();
   XmlSeeds(programFolder);
   std::printf("seeds written under %s\n", argv[1]);
   return 0;

@@ -196,6 +196,23 @@ TEST_F(LinkBus, RegisteredCodesStayDistinctWhenNamesCollide) {
   }
 }
 
+TEST_F(LinkBus, TableLinesNoRegisteringProcessWritesAreNotBelieved) {
+  // What a hand edit or another user might put in the table: codes outside the registered
+  // range (a window message of the system, a number too large) and a code that another name
+  // already has.
+  const uint32_t first = bus::RegisterMessage(u"table first");
+  char lines[128];
+  std::snprintf(lines, sizeof lines, "0400 table low\n12345 table high\n%04X table second\n", first);
+  test::WriteFile(dir_ / "registered-messages", test::ReadFile(dir_ / "registered-messages") + lines);
+  std::set<uint32_t> codes = {first};
+  for (std::u16string_view name : {u"table low", u"table high", u"table second"}) {
+    const uint32_t c = bus::RegisterMessage(name);
+    EXPECT_GE(c, 0xC000u) << test::N(name);
+    EXPECT_LE(c, 0xFFFFu) << test::N(name);
+    EXPECT_TRUE(codes.insert(c).second) << test::N(name) << ": code " << c << " handed out twice";
+  }
+}
+
 TEST_F(LinkBus, MalformedAndOversizedFramesAreDropped) {
   WindowHandle h = StartPeer("peer");
   ASSERT_NE(h, 0u);
