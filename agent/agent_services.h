@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "agent/driver_channel.h"
+#include "link/window_timers.h"
 #include "platform/clock.h"
 #include "platform/desktop/processes.h"
 
 namespace orv {
 
 class InputInjector;
-class WindowTimers;
 
 class AgentDesktop {
  public:
@@ -32,16 +32,6 @@ class AgentDesktop {
   virtual bool SetWheelScrollLines(int lines) = 0;
   // Starts a program with the shell's "open"; the result is the shell's.
   virtual bool LaunchProgram(const std::string& path) = 0;
-};
-
-// Timers of one window: each tick arrives as WM_TIMER (wParam = timer id) in the window's queue.
-class WindowTimers {
- public:
-  virtual ~WindowTimers() = default;
-  virtual void SetTimer(uint32_t id, uint32_t periodMs) = 0;
-  virtual void KillTimer(uint32_t id) = 0;
-  // The window has taken a tick of this timer from its queue.
-  virtual void TickHandled(uint32_t) {}
 };
 
 struct AgentServices {

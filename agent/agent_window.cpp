@@ -202,7 +202,7 @@ LResult CMyWnd::DefaultHandler(uint32_t code, WParam w, LParam l) {
   if (code == 0) return 0;
   if (code == msgDiscover_) {
     controlClient_ = static_cast<WindowHandle>(w);
-    bus::Send(controlClient_, msgAttach_, handle_, 1);
+    bus::SendTimeout(controlClient_, msgAttach_, handle_, 1, bus::kPeerSendTimeoutMs);
   } else if (code == msgAttach_ && w >= kFirstControlCommand && w <= kLastControlCommand) {
     int value = static_cast<int>(l);
     int done = 0;
@@ -228,7 +228,7 @@ LResult CMyWnd::DefaultHandler(uint32_t code, WParam w, LParam l) {
     }
     // Success codes 2-7, failure codes 16-21, by command.
     LResult outcome = done ? static_cast<LResult>(w) + 1 : static_cast<LResult>(w) + kControlFailureOffset;
-    if (controlClient_) bus::Send(controlClient_, msgAttach_, handle_, outcome);
+    if (controlClient_) bus::SendTimeout(controlClient_, msgAttach_, handle_, outcome, bus::kPeerSendTimeoutMs);
   }
   return 0;
 }

@@ -16,22 +16,6 @@ namespace {
 constexpr uint32_t kKeyUp = KEYEVENTF_KEYUP;
 constexpr uint32_t kExtendedKey = KEYEVENTF_EXTENDEDKEY;
 
-// Left and right modifiers of a recording are played as the generic key.
-int FoldModifier(int key) {
-  switch (key) {
-    case VK_LSHIFT:
-    case VK_RSHIFT:
-      return VK_SHIFT;
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-      return VK_CONTROL;
-    case VK_LMENU:
-    case VK_RMENU:
-      return VK_MENU;
-    default:
-      return key;
-  }
-}
 
 enum class MacroKind { Paste, Sequence, SingleKey };
 
@@ -110,7 +94,8 @@ void MacroPlayer::MacroRelease(int m, int profile) {
 // before the key's first event); a key changing direction gets 1 ms first.
 void MacroPlayer::PlayEvent(const MacroEvent& e, int (&seen)[256], uint32_t pause) {
   if (seen[e.virtualKey] != -1 && seen[e.virtualKey] != e.keyUp) clock_.Sleep(1);
-  int key = FoldModifier(e.virtualKey);
+  // Left and right modifiers of a recording are played as the generic key.
+  int key = static_cast<int>(GenericModifier(static_cast<uint32_t>(e.virtualKey)));
   SendKey(static_cast<uint16_t>(key), static_cast<uint16_t>(MapVirtualKeyW(key, 0) & 0xFF), e.keyUp ? kKeyUp : 0, 0);
   clock_.Sleep(pause);
   seen[e.virtualKey] = e.keyUp;

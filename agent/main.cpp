@@ -13,7 +13,8 @@
 #include "agent/system_services.h"
 #include "device/device_io.h"
 #include "link/messages.h"
-#include "link/qt_bus_pump.h"
+#include "link/qt/bus_pump.h"
+#include "link/qt/window_timers.h"
 #include "platform/desktop/notices.h"
 #include "platform/folders.h"
 #include "platform/input/input_injector.h"
@@ -39,6 +40,9 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
 // answer is no.
 bool AskYesNo(std::u16string_view text) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
+  // Asked inside the agent window's handler: its posted messages and timer ticks wait while the
+  // box's modal loop runs, sends from other programs are answered (see link/window_bus.h).
+  orv::bus::ModalScope modal;
   QString question = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
   try {
     orv::CWarningTwoDlg dialog(orv::ProgramFolder(), question);
@@ -67,7 +71,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<InputInjector> input =
       CreateInjector(InjectorChoiceFromEnvironment(), JoinPath(ConfFolder(), "InputRecord.txt"));
   SystemDesktop desktop;
-  QtWindowTimers timers(TimeScaleFromEnvironment());
+  BusWindowTimers timers(TimeScaleFromEnvironment());
 
   std::unique_ptr<SessionNotices> session;
   AgentServices services;

@@ -10,7 +10,7 @@ void PeerWindows::PostToWindow(std::u16string_view title, uint32_t code, WParam 
 }
 
 void PeerWindows::SendToWindow(std::u16string_view title, uint32_t code, WParam w, LParam l) {
-  if (WindowHandle h = bus::FindWindow(title)) bus::Send(h, code, w, l);
+  if (WindowHandle h = bus::FindWindow(title)) bus::SendTimeout(h, code, w, l, bus::kPeerSendTimeoutMs);
 }
 
 bool PeerWindows::PanelOwnsForeground(AgentDesktop& desktop) {

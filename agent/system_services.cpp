@@ -23,29 +23,6 @@ bool SystemDesktop::SetWheelScrollLines(int lines) {
 
 bool SystemDesktop::LaunchProgram(const std::string& path) { return ShellOpenProgram(path); }
 
-void QtWindowTimers::SetTimer(uint32_t id, uint32_t periodMs) {
-  Entry& e = timers_[id];
-  if (!e.timer) {
-    e.timer = std::make_unique<QTimer>();
-    QObject::connect(e.timer.get(), &QTimer::timeout, this, [this, id] {
-      Entry& t = timers_[id];
-      if (t.waiting || !window_) return;
-      t.waiting = bus::Post(window_, WM_TIMER, id, 0);
-    });
-  }
-  e.timer->start(std::max(1, static_cast<int>(periodMs * scale_)));
-}
-
-void QtWindowTimers::KillTimer(uint32_t id) {
-  auto it = timers_.find(id);
-  if (it != timers_.end() && it->second.timer) it->second.timer->stop();
-}
-
-void QtWindowTimers::TickHandled(uint32_t id) {
-  auto it = timers_.find(id);
-  if (it != timers_.end()) it->second.waiting = false;
-}
-
 DeviceOpener SystemDeviceOpener() {
   return [](EventSemaphore& semaphore) -> std::unique_ptr<DeviceIo> {
     uint32_t error = 0;

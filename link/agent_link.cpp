@@ -26,10 +26,12 @@ LResult AgentLink::Post(uint32_t code, WParam wParam, LParam lParam) {
   return agent && bus::Post(agent, code, wParam, lParam) ? 1 : 0;
 }
 
-LResult AgentLink::Send(uint32_t code, WParam wParam, LParam lParam) {
+LResult AgentLink::Send(uint32_t code, WParam wParam, LParam lParam, uint32_t timeoutMs, bus::SendOutcome* outcome) {
+  if (outcome) *outcome = bus::SendOutcome::kDelivered;
   if (pipe_) return pipe_->PipeSend(code, static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+  if (outcome) *outcome = bus::SendOutcome::kNotDelivered;
   WindowHandle agent = bus::FindWindow(kAgentWindowTitle);
-  return agent ? bus::Send(agent, code, wParam, lParam) : 0;
+  return agent ? bus::SendTimeout(agent, code, wParam, lParam, timeoutMs, outcome) : 0;
 }
 
 }  // namespace orv

@@ -24,9 +24,12 @@ class AgentLink {
   bool usesPipe() const { return pipe_ != nullptr; }
   // Over the pipe: the record is written to a connected pipe, and the answer is always 1.
   // By message: Post gives 1 when the message was queued, Send the agent's result; both 0
-  // when the agent window is missing (nothing is sent).
+  // when the agent window is missing (nothing is sent). Send waits at most `timeoutMs` for the
+  // agent's answer, so a busy or hung agent never freezes the panel; `outcome` (when given)
+  // tells an answer from a time-out (the message is then still handled later).
   LResult Post(uint32_t code, WParam wParam, LParam lParam);
-  LResult Send(uint32_t code, WParam wParam, LParam lParam);
+  LResult Send(uint32_t code, WParam wParam, LParam lParam, uint32_t timeoutMs = bus::kPeerSendTimeoutMs,
+               bus::SendOutcome* outcome = nullptr);
   PipeChannel* pipe() { return pipe_.get(); }
 
  private:

@@ -6,13 +6,23 @@
 //
 // The pipe is a Unix sequenced-packet socket <pipe folder>/ORVTidefallMouse with mode 0666, so
 // any user may connect; because of that, the server accepts only exact 12-byte records with
-// the four panel-to-agent codes and drops everything else.
+// the four panel-to-agent codes and drops everything else, and it serves at most two
+// connections of each user (told by the peer's credentials), never a number in all: no user's
+// idle connections can keep another user's panel out. A connection over its user's two is
+// told so with a 4-byte notice and closed; the client takes that as a busy pipe and tries
+// again, as a client finding every instance busy does, for up to 20 s.
+//
+// The worker thread shares the channel's state and keeps it alive until it ends, so the
+// channel may be destroyed anywhere, on the worker thread too (from a record's handler).
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "link/window_bus.h"
 #include "platform/clock.h"
@@ -20,6 +30,10 @@
 namespace orv {
 
 inline constexpr size_t kPipeRecordSize = 12;
+// Connections the server serves for one user at a time.
+inline constexpr int kPipeConnectionsPerUser = 2;
+// What the server writes to a connection over its user's limit before closing it.
+inline constexpr std::array<uint8_t, 4> kPipeBusyNotice = {'B', 'U', 'S', 'Y'};
 
 // $ORV_PIPE_DIR, else /tmp.
 std::string PipeFolder();
@@ -34,11 +48,16 @@ class PipeChannel {
  public:
   enum Role { kServer = 0, kClient = 1 };
   enum EntryState { kConnecting = 0, kReading = 1 };
+  // Called on the worker thread with each record accepted.
+  using RecordHandler = std::function<void(uint32_t code, uint32_t wParam, uint32_t lParam)>;
 
   // `window` receives the records (0: they are read and discarded). `path` is the socket path.
   // The client's wait for a free instance runs on `clock` (the process clock when null).
   PipeChannel(WindowHandle window, std::string path, Role role, Clock* clock = nullptr);
-  // Stops the worker and waits for it, answering the messages it sends meanwhile.
+  // The records go to `handler` instead of a window.
+  PipeChannel(RecordHandler handler, std::string path, Role role, Clock* clock = nullptr);
+  // Stops the worker and waits for it, answering the messages it sends meanwhile; on the
+  // worker thread itself, stops it and lets it end on its own.
   ~PipeChannel();
   PipeChannel(const PipeChannel&) = delete;
   PipeChannel& operator=(const PipeChannel&) = delete;
@@ -55,39 +74,20 @@ class PipeChannel {
   // 1 when the entry waits for a client again, 0 otherwise.
   int Reconnect(int entry);
 
-  bool Running() const { return running_; }
+  bool Running() const;
   // Whether the worker has ended (after Stop, or after an unrecoverable error).
-  bool Finished() const { return finished_; }
+  bool Finished() const;
   // How many entries are in the reading state (a client connected).
   int ConnectedEntries() const;
   // Records dropped by the server because of their size or code.
-  uint32_t DroppedRecords() const { return dropped_; }
+  uint32_t DroppedRecords() const;
+  // Connections the server turned away because their user had all its connections.
+  uint32_t RefusedConnections() const;
+
+  struct State;  // shared by the channel and its worker thread
 
  private:
-  struct Entry {
-    int fd = -1;
-    EntryState state = kConnecting;
-  };
-  void ServerWorker();
-  int ClientWorker();
-  // Reads what waits on one entry; false when its peer is gone.
-  bool ReadEntry(int entry);
-  void ResetEntryLocked(int entry);
-  void CloseAll();
-
-  WindowHandle window_;
-  std::string path_;
-  Role role_;
-  Clock* clock_;
-  std::atomic<bool> running_{false};
-  std::atomic<bool> started_{false};
-  std::atomic<bool> stopRequested_{false};
-  std::atomic<bool> finished_{false};
-  std::atomic<uint32_t> dropped_{0};
-  int wakeFd_ = -1;
-  int listenFd_ = -1;
-  mutable std::mutex mutex_;  // guards entries_ between the worker and PipeSend
-  Entry entries_[2];
+  std::shared_ptr<State> state_;
   std::thread worker_;
 };
 

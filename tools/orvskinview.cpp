@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "link/qt_bus_pump.h"
+#include "link/qt/bus_pump.h"
 #include "platform/folders.h"
 #include "skin/message_dialogs.h"
 #include "skin/scroll_bar.h"

@@ -183,21 +183,6 @@ const KeyRow* RowOfScan(uint32_t scan) {
   return nullptr;
 }
 
-uint32_t WithoutSide(uint32_t vk) {
-  switch (vk) {
-    case VK_LSHIFT:
-    case VK_RSHIFT:
-      return VK_SHIFT;
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-      return VK_CONTROL;
-    case VK_LMENU:
-    case VK_RMENU:
-      return VK_MENU;
-    default:
-      return vk;
-  }
-}
 
 }  // namespace
 
@@ -215,7 +200,7 @@ uint32_t MapVirtualKeyW(uint32_t code, uint32_t mapType) {
     }
     case MAPVK_VSC_TO_VK: {
       const KeyRow* row = RowOfScan(code);
-      return row ? WithoutSide(row->vk) : 0;
+      return row ? GenericModifier(row->vk) : 0;
     }
     case MAPVK_VK_TO_CHAR: {
       const KeyRow* row = RowOfKey(code);
@@ -227,6 +212,22 @@ uint32_t MapVirtualKeyW(uint32_t code, uint32_t mapType) {
     }
     default:
       return 0;
+  }
+}
+
+uint32_t GenericModifier(uint32_t vk) {
+  switch (vk) {
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+      return VK_SHIFT;
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+      return VK_CONTROL;
+    case VK_LMENU:
+    case VK_RMENU:
+      return VK_MENU;
+    default:
+      return vk;
   }
 }
 

@@ -19,4 +19,7 @@ namespace orv {
 // Any other type, or a code without a translation, gives 0.
 uint32_t MapVirtualKeyW(uint32_t code, uint32_t mapType);
 
+// Left and right Shift, Ctrl and Alt (160-165) as the generic key (16-18); any other key as it is.
+uint32_t GenericModifier(uint32_t vk);
+
 }  // namespace orv

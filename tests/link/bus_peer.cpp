@@ -4,9 +4,21 @@
 //   orv_bus_peer agent TITLE           the same, plus a pipe server (as an elevated agent)
 //   orv_bus_peer panel UID             drops to UID, then reaches the agent window as a panel
 //                                      would; prints what it found and what it got
+//   orv_bus_peer logging TITLE         one window that prints "got <code>" for every message
+//                                      it receives (an impostor taking another's title)
+//   orv_bus_peer lock PATH             takes an exclusive lock on the file at PATH, prints
+//                                      "locked" and holds it until killed
+//   orv_bus_peer idle-pipe PATH N      opens N connections to the pipe at PATH and keeps them
+//                                      idle; prints "served S refused R" once the server has
+//                                      answered (a refused one gets the busy notice)
 //
 // The window answers the peer messages of peer_protocol.h.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,6 +33,7 @@
 #include "link/messages.h"
 #include "link/pipe_channel.h"
 #include "link/window_bus.h"
+#include "platform/unix_socket.h"
 #include "tests/link/peer_protocol.h"
 
 namespace orv::test {
@@ -31,6 +44,11 @@ bool g_quit = false;
 class PeerWindow : public MessageTarget {
  public:
   LResult HandleMessage(uint32_t code, WParam w, LParam l) override {
+    if (logging) {
+      std::printf("got %u\n", code);
+      std::fflush(stdout);
+      return 1;
+    }
     switch (code) {
       case kPeerEcho:
         return static_cast<LResult>(w) + l;
@@ -69,10 +87,12 @@ class PeerWindow : public MessageTarget {
   }
   WindowHandle handle = 0;
   std::vector<int64_t> log;
+  bool logging = false;
 };
 
-int ServeWindow(const char* title, bool agent) {
+int ServeWindow(const char* title, bool agent, bool logging = false) {
   PeerWindow window;
+  window.logging = logging;
   window.handle = bus::CreateWindow(&window, ToUtf16(title));
   if (!window.handle) return 2;
   std::unique_ptr<PipeChannel> pipe;
@@ -104,6 +124,35 @@ int ActAsPanel(const char* uid) {
   return 0;
 }
 
+int HoldLock(const char* path) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::flock(fd, LOCK_EX) != 0) return 2;
+  std::printf("locked\n");
+  std::fflush(stdout);
+  for (;;) ::pause();
+}
+
+int HoldPipe(const char* path, int count) {
+  std::vector<int> fds;
+  for (int i = 0; i < count; ++i) {
+    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un addr;
+    if (fd < 0 || !UnixSocketAddress(path, addr) || ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+      return 2;
+    fds.push_back(fd);
+  }
+  // A refused connection gets the busy notice and is closed at once; a served one stays quiet.
+  int served = 0, refused = 0;
+  for (int fd : fds) {
+    pollfd p{fd, POLLIN, 0};
+    bool closed = ::poll(&p, 1, 200) > 0;
+    (closed ? refused : served)++;
+  }
+  std::printf("served %d refused %d\n", served, refused);
+  std::fflush(stdout);
+  for (;;) ::pause();
+}
+
 }  // namespace
 }  // namespace orv::test
 
@@ -112,6 +161,9 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "window") == 0) return orv::test::ServeWindow(argv[2], false);
   if (argc == 3 && std::strcmp(argv[1], "agent") == 0) return orv::test::ServeWindow(argv[2], true);
   if (argc == 3 && std::strcmp(argv[1], "panel") == 0) return orv::test::ActAsPanel(argv[2]);
-  std::fprintf(stderr, "usage: orv_bus_peer window|agent TITLE | panel UID\n");
+  if (argc == 3 && std::strcmp(argv[1], "logging") == 0) return orv::test::ServeWindow(argv[2], false, true);
+  if (argc == 3 && std::strcmp(argv[1], "lock") == 0) return orv::test::HoldLock(argv[2]);
+  if (argc == 4 && std::strcmp(argv[1], "idle-pipe") == 0) return orv::test::HoldPipe(argv[2], std::atoi(argv[3]));
+  std::fprintf(stderr, "usage: orv_bus_peer window|agent|logging TITLE | panel UID | lock PATH | idle-pipe PATH N\n");
   return 1;
 }

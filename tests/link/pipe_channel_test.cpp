@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -53,6 +54,7 @@ class RawClient {
   }
   ~RawClient() { ::close(fd_); }
   bool connected() const { return connected_; }
+  int fd() const { return fd_; }
   bool Write(const std::vector<uint8_t>& bytes) {
     return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
   }
@@ -205,14 +207,11 @@ TEST_F(LinkPipe, AClientWithoutServerSaysSoAndStillReportsSuccess) {
 
 TEST_F(LinkPipe, AClientFindingEveryInstanceBusyGivesUpAfterTwentySeconds) {
   auto server = StartServer();
-  std::vector<std::unique_ptr<RawClient>> clients;
-  while (clients.size() < 10) {  // both instances, then the backlog, until a connect is refused
-    auto c = std::make_unique<RawClient>(path_);
-    if (!c->connected()) break;
-    clients.push_back(std::move(c));
-    WaitFor([&] { return server->ConnectedEntries() == std::min<int>(2, static_cast<int>(clients.size())); }, 200);
-  }
-  ASSERT_LT(clients.size(), 10u);
+  // This user's two connections are taken (the limit is per user, see LinkPipeUsers).
+  RawClient first(path_), second(path_);
+  ASSERT_TRUE(first.connected());
+  ASSERT_TRUE(second.connected());
+  ASSERT_TRUE(WaitFor([&] { return server->ConnectedEntries() == 2; }));
   VirtualClock clock;
   testing::internal::CaptureStdout();
   PipeChannel client(0, path_, PipeChannel::kClient, &clock);
@@ -221,6 +220,8 @@ TEST_F(LinkPipe, AClientFindingEveryInstanceBusyGivesUpAfterTwentySeconds) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Could not open pipe: 20 second wait timed out.");
   EXPECT_GE(clock.TotalPaused(), 20000u);
   EXPECT_LT(clock.TotalPaused(), 20100u);
+  EXPECT_GT(server->RefusedConnections(), 0u);
+  EXPECT_EQ(server->ConnectedEntries(), 2);
 }
 
 TEST_F(LinkPipe, ASecondServerOnTheSameNameEndsAndTheFirstServesOn) {
@@ -265,6 +266,55 @@ TEST_F(LinkPipe, DestroyingTheServerWhileItDeliversDoesNotHang) {
   server.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_LE(window_.received.size(), 5u);
+}
+
+TEST_F(LinkPipe, AChannelDestroyedByItsOwnRecordHandlerEndsItsWorkerCleanly) {
+  std::unique_ptr<PipeChannel> server;
+  std::atomic<int> calls{0};
+  server = std::make_unique<PipeChannel>(
+      [&](uint32_t, uint32_t, uint32_t) {
+        ++calls;
+        server.reset();  // on the worker thread, in the middle of its reading
+      },
+      path_, PipeChannel::kServer);
+  ASSERT_EQ(server->Start(), 1);
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(path_); }));
+  ASSERT_TRUE(WaitFor([&] { return server->Running(); }));
+  RawClient client(path_);
+  ASSERT_TRUE(client.connected());
+  for (uint32_t i = 0; i < 3; ++i) ASSERT_TRUE(client.Record(UM_SET_POLLING_RATE, i, 0));
+  // The worker outlives its channel, ends by itself and removes the pipe; nothing more is
+  // delivered.
+  EXPECT_TRUE(WaitFor([&] { return !std::filesystem::exists(path_); }));
+  EXPECT_EQ(calls, 1);
+}
+
+// Two connections of each user at most, never a number in all: another user's idle
+// connections keep nobody else out.
+TEST_F(LinkPipe, AnotherUsersIdleConnectionsDoNotKeepThisUserOut) {
+  if (::geteuid() != 0) GTEST_SKIP() << "skipped: needs root to connect as another user (setpriv)";
+  auto server = StartServer();
+  ::chmod(dir_.path().c_str(), 01777);
+  test::PeerProcess idle("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", ORV_TEST_PEER,
+                                              "idle-pipe", path_, "3"});
+  EXPECT_EQ(idle.ReadLine(), "served 2 refused 1");
+  ASSERT_EQ(server->ConnectedEntries(), 2);
+  // This user's panel gets in, twice, and is heard.
+  RawClient a(path_), b(path_);
+  ASSERT_TRUE(a.Record(UM_SET_POLLING_RATE, 1, 0));
+  ASSERT_TRUE(b.Record(UM_SET_POLLING_RATE, 2, 0));
+  ASSERT_TRUE(PumpUntil(2));
+  EXPECT_EQ(window_.received[0].w + window_.received[1].w, 3u);
+  EXPECT_TRUE(WaitFor([&] { return server->ConnectedEntries() == 4; }));
+  // A third of this user's is refused with the busy notice, as the other user's was.
+  RawClient c(path_);
+  ASSERT_TRUE(c.connected());
+  EXPECT_TRUE(WaitFor([&] { return server->RefusedConnections() == 2; }));
+  uint8_t notice[8];
+  EXPECT_EQ(::recv(c.fd(), notice, sizeof notice, 0), static_cast<ssize_t>(kPipeBusyNotice.size()));
+  EXPECT_EQ(std::memcmp(notice, kPipeBusyNotice.data(), kPipeBusyNotice.size()), 0);
+  idle.Kill();
+  EXPECT_TRUE(WaitFor([&] { return server->ConnectedEntries() == 2; }));
 }
 
 TEST(LinkPipeRecord, IsTwelveLittleEndianBytes) {

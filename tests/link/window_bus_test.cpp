@@ -1,6 +1,8 @@
 #include "link/window_bus.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -15,6 +17,7 @@
 #include <set>
 #include <vector>
 
+#include "link/agent_link.h"
 #include "link/bus_frame.h"
 #include "link/message_table.h"
 #include "link/messages.h"
@@ -49,6 +52,29 @@ class TestWindow : public MessageTarget {
 
  private:
   std::function<LResult(uint32_t, WParam, LParam)> handler_;
+};
+
+// Threads of a test, joined when the test leaves on any path (a failed ASSERT included), with
+// the calling thread's messages running meanwhile so that a thread waiting on them can end.
+class TestThreads {
+ public:
+  ~TestThreads() { Join(); }
+  void Run(std::function<void()> work) {
+    threads_.emplace_back([this, work = std::move(work)] {
+      work();
+      ++ended_;
+    });
+  }
+  void Join() {
+    auto all = [&] { return ended_ == static_cast<int>(threads_.size()); };
+    for (int round = 0; round < 3000 && !all(); ++round) bus::PumpFor(10, all);
+    for (auto& t : threads_)
+      if (t.joinable()) t.join();
+  }
+
+ private:
+  std::vector<std::thread> threads_;
+  std::atomic<int> ended_{0};
 };
 
 class LinkBus : public ::testing::Test {
@@ -196,16 +222,21 @@ TEST_F(LinkBus, RegisteredCodesStayDistinctWhenNamesCollide) {
   }
 }
 
-TEST_F(LinkBus, TableLinesNoRegisteringProcessWritesAreNotBelieved) {
-  // What a hand edit or another user might put in the table: codes outside the registered
-  // range (a window message of the system, a number too large) and a code that another name
-  // already has.
+TEST_F(LinkBus, ATableCodeGivenToASecondNameIsNotBelieved) {
+  // A hand-edited table that gives a code already in use to more names: once more on a later
+  // line, and for a name of this process that the table does not list.
   const uint32_t first = bus::RegisterMessage(u"table first");
+  const uint32_t unlisted = bus::RegisterMessage(u"table unlisted");
+  std::string table = test::ReadFile(dir_ / "registered-messages");
+  const size_t at = table.find(" table unlisted\n");
+  ASSERT_NE(at, std::string::npos);
+  table.erase(table.rfind('\n', at) + 1, at + 16 - (table.rfind('\n', at) + 1));
   char lines[128];
-  std::snprintf(lines, sizeof lines, "0400 table low\n12345 table high\n%04X table second\n", first);
-  test::WriteFile(dir_ / "registered-messages", test::ReadFile(dir_ / "registered-messages") + lines);
-  std::set<uint32_t> codes = {first};
-  for (std::u16string_view name : {u"table low", u"table high", u"table second"}) {
+  std::snprintf(lines, sizeof lines, "C000 table one\nC000 table two\n%04X table second\n%04X table third\n", first,
+                unlisted);
+  test::WriteFile(dir_ / "registered-messages", table + lines);
+  std::set<uint32_t> codes = {first, unlisted};
+  for (std::u16string_view name : {u"table one", u"table two", u"table second", u"table third"}) {
     const uint32_t c = bus::RegisterMessage(name);
     EXPECT_GE(c, 0xC000u) << test::N(name);
     EXPECT_LE(c, 0xFFFFu) << test::N(name);
@@ -274,16 +305,16 @@ TEST_F(LinkBus, OtherThreadsPostAndSendIntoTheWindowThread) {
   });
   constexpr int kThreads = 4, kEach = 1000;
   std::atomic<int> sendsRight{0};
-  std::vector<std::thread> threads;
+  TestThreads threads;
   for (int t = 0; t < kThreads; ++t)
-    threads.emplace_back([&, t] {
+    threads.Run([&, t] {
       for (int i = 0; i < kEach; ++i) {
         while (!bus::Post(mine.handle, 1, t * kEach + i, t)) std::this_thread::yield();
         if (i % 100 == 0 && bus::Send(mine.handle, 2, i, 0) == i * 3) ++sendsRight;
       }
     });
   bus::PumpFor(10000, [&] { return mine.received.size() == kThreads * kEach + kThreads * 10; });
-  for (auto& t : threads) t.join();
+  threads.Join();
   EXPECT_EQ(wrongThread, 0);
   EXPECT_EQ(sendsRight, kThreads * 10);
   std::vector<WParam> last(kThreads, 0);
@@ -317,17 +348,263 @@ TEST_F(LinkBus, AWindowDestroyedWhileAnotherThreadWaitsReleasesTheSender) {
   std::atomic<bool> done{false};
   bool delivered = true;
   LResult result = -1;
-  std::thread sender([&] {
+  TestThreads sender;
+  sender.Run([&] {
     result = bus::Send(h, 2, 1, 0, &delivered);
     done = true;
   });
   // The window thread does not pump, so the send stays queued until the window goes.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(done);
+  bool doneBeforeDestroy = done;
   mine.reset();
-  sender.join();
+  sender.Join();
+  EXPECT_FALSE(doneBeforeDestroy);
   EXPECT_EQ(result, 0);
   EXPECT_FALSE(delivered);
+}
+
+// ---- Time-outs -----------------------------------------------------------------------------
+
+using Clock = std::chrono::steady_clock;
+
+int64_t MsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+TEST_F(LinkBus, SendTimeoutAnswersInTimeAndGivesUpOnAHungPeerWithoutEverTakingItsLateAnswer) {
+  WindowHandle h = StartPeer("slow");
+  ASSERT_NE(h, 0u);
+  bus::SendOutcome outcome = bus::SendOutcome::kNotDelivered;
+  EXPECT_EQ(bus::SendTimeout(h, test::kPeerEcho, 40, 2, 1000, &outcome), 42);
+  EXPECT_EQ(outcome, bus::SendOutcome::kDelivered);
+
+  // The peer's handler now sleeps 400 ms: a send that waits 50 ms gives up in about that time.
+  ASSERT_TRUE(bus::Post(h, test::kPeerBlock, 0, 400));
+  auto start = Clock::now();
+  EXPECT_EQ(bus::SendTimeout(h, test::kPeerEcho, 1, 1, 50, &outcome), 0);
+  EXPECT_EQ(outcome, bus::SendOutcome::kTimedOut);
+  EXPECT_GE(MsSince(start), 50);
+  EXPECT_LT(MsSince(start), 300);
+  // Until it answers, the peer is taken as hung: the next send returns at once.
+  start = Clock::now();
+  EXPECT_EQ(bus::SendTimeout(h, test::kPeerEcho, 2, 2, 5000, &outcome), 0);
+  EXPECT_EQ(outcome, bus::SendOutcome::kTimedOut);
+  EXPECT_LT(MsSince(start), 100);
+  // Once it answers again, the late answer (2) is dropped and every send gets its own.
+  EXPECT_EQ(bus::Send(h, test::kPeerEcho, 5, 6), 11);
+  EXPECT_EQ(bus::SendTimeout(h, test::kPeerEcho, 7, 1, 1000, &outcome), 8);
+  EXPECT_EQ(outcome, bus::SendOutcome::kDelivered);
+}
+
+TEST_F(LinkBus, ThePanelsSendToABusyAgentGivesUpInTime) {
+  WindowHandle h = StartPeer(test::N(kAgentWindowTitle));
+  ASSERT_NE(h, 0u);
+  AgentLink link(false, 0);
+  bus::SendOutcome outcome = bus::SendOutcome::kNotDelivered;
+  EXPECT_EQ(link.Send(test::kPeerEcho, 3, 4, 1000, &outcome), 7);
+  EXPECT_EQ(outcome, bus::SendOutcome::kDelivered);
+  ASSERT_TRUE(bus::Post(h, test::kPeerBlock, 0, 300));
+  auto start = Clock::now();
+  EXPECT_EQ(link.Send(test::kPeerEcho, 1, 1, 50, &outcome), 0);
+  EXPECT_EQ(outcome, bus::SendOutcome::kTimedOut);
+  EXPECT_LT(MsSince(start), 250);
+}
+
+TEST_F(LinkBus, SendTimeoutToAPeerThatDiesOrIsNoWindowSaysNotDelivered) {
+  WindowHandle h = StartPeer("doomed");
+  ASSERT_NE(h, 0u);
+  bus::SendOutcome outcome = bus::SendOutcome::kDelivered;
+  auto start = Clock::now();
+  EXPECT_EQ(bus::SendTimeout(h, test::kPeerDie, 0, 0, 5000, &outcome), 0);
+  EXPECT_EQ(outcome, bus::SendOutcome::kNotDelivered);
+  EXPECT_LT(MsSince(start), 2000);
+  EXPECT_EQ(peer_->Wait(), 3);
+  outcome = bus::SendOutcome::kDelivered;
+  EXPECT_EQ(bus::SendTimeout(h, test::kPeerEcho, 1, 1, 100, &outcome), 0);
+  EXPECT_EQ(outcome, bus::SendOutcome::kNotDelivered);
+  EXPECT_EQ(bus::SendTimeout(0, test::kPeerEcho, 1, 1, 100, &outcome), 0);
+  EXPECT_EQ(outcome, bus::SendOutcome::kNotDelivered);
+}
+
+TEST_F(LinkBus, ASendTimeoutBetweenThreadsEndsInTimeAndItsLateAnswerOutlivesTheSender) {
+  TestWindow mine(u"late", [](uint32_t, WParam w, LParam) -> LResult { return static_cast<LResult>(w) * 2; });
+  bus::SendOutcome outcome = bus::SendOutcome::kDelivered;
+  LResult result = -1;
+  int64_t took = 0;
+  {
+    TestThreads sender;
+    sender.Run([&] {
+      auto start = Clock::now();
+      result = bus::SendTimeout(mine.handle, 9, 21, 0, 50, &outcome);
+      took = MsSince(start);
+    });
+    // This thread does not run its messages until the sender has given up and ended.
+    while (took == 0 && result == -1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(outcome, bus::SendOutcome::kTimedOut);
+  EXPECT_GE(took, 50);
+  // The message is handled now; its answer goes nowhere, safely.
+  bus::PumpFor(200, [&] { return mine.received.size() == 1; });
+  ASSERT_EQ(mine.received.size(), 1u);
+  EXPECT_EQ(mine.received[0].w, 21u);
+  // Within the thread a send is a call, whatever the time-out.
+  EXPECT_EQ(bus::SendTimeout(mine.handle, 9, 4, 0, 0, &outcome), 8);
+  EXPECT_EQ(outcome, bus::SendOutcome::kDelivered);
+}
+
+// ---- Other users and hostile files ---------------------------------------------------------
+
+std::vector<std::string> AsOtherUser(std::vector<std::string> command) {
+  std::vector<std::string> args = {"--reuid=65534", "--regid=65534", "--clear-groups"};
+  args.insert(args.end(), command.begin(), command.end());
+  return args;
+}
+
+TEST_F(LinkBus, AnotherUsersWindowTakingATitleIsNeverFoundNorResolvedNorSentTo) {
+  if (::geteuid() != 0) GTEST_SKIP() << "skipped: needs root to run a window as another user (setpriv)";
+  for (std::u16string_view title : {kAgentWindowTitle, kPanelWindowTitle}) {
+    PeerProcess impostor("/usr/bin/setpriv", AsOtherUser({ORV_TEST_PEER, "logging", test::N(title)}));
+    WindowHandle h = impostor.ReadyHandle();
+    ASSERT_NE(h, 0u) << test::N(title);
+    EXPECT_EQ(bus::FindWindow(title), 0u);
+    EXPECT_FALSE(bus::IsWindow(h));
+    EXPECT_EQ(bus::WindowText(h), u"");
+    EXPECT_EQ(bus::WindowProcessId(h), 0);
+    EXPECT_FALSE(bus::Post(h, UM_BUTTON_EVENT, 2, 1));
+    bus::SendOutcome outcome = bus::SendOutcome::kDelivered;
+    EXPECT_EQ(bus::SendTimeout(h, UM_PROFILE_CHANGED, 1, 0, 500, &outcome), 0);
+    EXPECT_EQ(outcome, bus::SendOutcome::kNotDelivered);
+    EXPECT_EQ(bus::Send(h, UM_PROFILE_CHANGED, 1, 0), 0);
+    // The window of this user with the same title is the one found.
+    TestWindow real(title);
+    EXPECT_EQ(bus::FindWindow(title), real.handle);
+    EXPECT_EQ(bus::Broadcast(UM_SELECT_PROFILE, 1, 0), 1);
+    impostor.Kill();
+    EXPECT_EQ(impostor.ReadLine(), "") << "the impostor received a message";
+  }
+}
+
+TEST_F(LinkBus, EndpointFilesThatAreNoSmallPlainFilesAreSkippedWithoutBeingOpened) {
+  TestWindow real(u"real");
+  std::string fifo = dir_ / "70001.window", sparse = dir_ / "70002.window", link = dir_ / "70003.window",
+              folder = dir_ / "70004.window", big = dir_ / "70005.window";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  ASSERT_EQ(::truncate((test::WriteFile(sparse, ""), sparse).c_str(), off_t{1} << 40), 0);  // 1 TB, sparse
+  ASSERT_EQ(::symlink((dir_ / (std::to_string(real.handle) + ".window")).c_str(), link.c_str()), 0);
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  test::WriteFile(big, "pid=" + std::to_string(::getpid()) + "\nstart=1\ntitle=" + std::string(5000, 'x') + "\n");
+  auto start = Clock::now();
+  EXPECT_EQ(bus::FindWindow(u"real"), real.handle);
+  EXPECT_EQ(bus::FindWindow(u"none"), 0u);
+  EXPECT_EQ(bus::Broadcast(UM_SELECT_PROFILE, 0, 0), 1);
+  for (WindowHandle h : {70001u, 70002u, 70003u, 70004u, 70005u}) {
+    EXPECT_FALSE(bus::IsWindow(h)) << h;
+    EXPECT_EQ(bus::WindowText(h), u"") << h;
+  }
+  EXPECT_LT(MsSince(start), 1000);
+  // Nothing was followed or removed.
+  EXPECT_TRUE(std::filesystem::exists(fifo));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+
+TEST_F(LinkBus, TheRegisteredMessagesTableIsNeitherFollowedThroughALinkNorWaitedForWhenLocked) {
+  uint32_t first = bus::RegisterMessage(u"table name");
+  std::string table = dir_ / "registered-messages";
+  // Held by someone else: a bounded wait, then the name's own code.
+  int holder = ::open(table.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  auto start = Clock::now();
+  uint32_t locked = bus::RegisterMessage(u"name while locked");
+  EXPECT_LT(MsSince(start), 2000);
+  EXPECT_GE(locked, 0xC000u);
+  EXPECT_NE(locked, first);
+  ::close(holder);
+  EXPECT_EQ(test::ReadFile(table).find("name while locked"), std::string::npos);
+
+  // Replaced by a link to another file: the file is neither written nor made writable.
+  std::string canary = dir_ / "canary";
+  test::WriteFile(canary, "canary\n");
+  ::chmod(canary.c_str(), 0600);
+  ASSERT_EQ(::unlink(table.c_str()), 0);
+  ASSERT_EQ(::symlink(canary.c_str(), table.c_str()), 0);
+  uint32_t linked = bus::RegisterMessage(u"name behind a link");
+  EXPECT_GE(linked, 0xC000u);
+  struct stat st;
+  ASSERT_EQ(::stat(canary.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(test::ReadFile(canary), "canary\n");
+}
+
+// The bus folder each environment gives, and what it must not use.
+TEST(LinkBusFolder, IsPrivateToItsUserAndNeverALinkNorAnotherUsersFolder) {
+  TempDir dir;
+  const char* tmpdir = std::getenv("TMPDIR");
+  std::string savedTmpdir = tmpdir ? tmpdir : "";
+  ::chmod(dir.path().c_str(), 0755);
+  uid_t self = ::geteuid();
+  std::string runtime = dir / "runtime", tmp = dir / "tmp", own = dir / "own", open = dir / "open",
+              link = dir / "link", shared = dir / "shared", theirs = dir / "theirs";
+  for (const std::string& d : {runtime, tmp, own, open, shared, theirs}) ::mkdir(d.c_str(), 0700);
+  ::chmod(open.c_str(), 0777);     // writable by all, no sticky bit
+  ::chmod(shared.c_str(), 01777);  // like /tmp
+  ::chmod(tmp.c_str(), 01777);
+  ::symlink(own.c_str(), link.c_str());
+  bool root = self == 0;
+  if (root) ::chown(theirs.c_str(), 65534, 65534);
+  std::string fallback = tmp + "/orv-windows-" + std::to_string(self);
+  struct Case {
+    const char* name;
+    std::string bus, xdg;
+    std::string expected;
+  };
+  std::vector<Case> cases = {
+      {"own folder", own, runtime, own},
+      {"a link", link, runtime, runtime + "/orv-windows"},
+      {"open to all without sticky bit", open, runtime, runtime + "/orv-windows"},
+      {"unset: the runtime folder", "", runtime, runtime + "/orv-windows"},
+      {"runtime folder open to all", "", shared, fallback},
+      {"no runtime folder", "", "", fallback},
+  };
+  if (root) {
+    cases.push_back({"root's shared folder", shared, runtime, shared});
+    cases.push_back({"another user's folder", theirs, runtime, runtime + "/orv-windows"});
+  }
+  for (const Case& c : cases) {
+    c.bus.empty() ? ::unsetenv("ORV_BUS_DIR") : ::setenv("ORV_BUS_DIR", c.bus.c_str(), 1);
+    c.xdg.empty() ? ::unsetenv("XDG_RUNTIME_DIR") : ::setenv("XDG_RUNTIME_DIR", c.xdg.c_str(), 1);
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    EXPECT_EQ(bus::BusFolder(), c.expected) << c.name;
+    struct stat st;
+    ASSERT_EQ(::lstat(c.expected.c_str(), &st), 0) << c.name;
+    if (c.expected != shared) {
+      EXPECT_EQ(st.st_uid, self) << c.name;
+      EXPECT_EQ(st.st_mode & 022, 0u) << c.name;
+    }
+  }
+  if (root) {
+    // The fallback name taken by another user: the next one of this user's own.
+    std::filesystem::remove_all(fallback);
+    ::mkdir(fallback.c_str(), 0700);
+    ::chown(fallback.c_str(), 65534, 65534);
+    ::unsetenv("ORV_BUS_DIR");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(bus::BusFolder(), fallback + ".1");
+    // A root process serving a user's session uses that user's folder and trusts that user.
+    std::string session = dir / "session";
+    ::mkdir(session.c_str(), 0700);
+    ::chown(session.c_str(), 65534, 65534);
+    ::setenv("XDG_RUNTIME_DIR", session.c_str(), 1);
+    EXPECT_EQ(bus::BusFolder(), session + "/orv-windows");
+    struct stat st;
+    ASSERT_EQ(::lstat((session + "/orv-windows").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+  }
+  savedTmpdir.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", savedTmpdir.c_str(), 1);
+  ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 class TableWindow {

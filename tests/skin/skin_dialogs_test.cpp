@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "link/messages.h"
-#include "link/qt_bus_pump.h"
+#include "link/qt/bus_pump.h"
 #include "link/window_bus.h"
 #include "skin/bitmap_button.h"
 #include "skin/message_dialogs.h"

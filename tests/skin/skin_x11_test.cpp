@@ -23,7 +23,7 @@
 #include "skin/message_dialogs.h"
 #include "tests/sim/sim_process.h"
 #include "tests/skin/skin_test_support.h"
-#include "tests/skin/x11_probe.h"
+#include "tests/platform/x11/x11_probe.h"
 #include "tests/x11_server.h"
 
 namespace orv::test {
@@ -194,7 +194,8 @@ class AgentQuestionTest : public ::testing::Test {
     set->profiles[0].buttons[5].code = button5;
     set->profiles[0].buttons[6].code = button6;
     ASSERT_TRUE(CreateConfFolders());
-    ASSERT_EQ(SaveProfileSet(ConfFolder(), *set), 0);
+    RegistryStore registry = UserRegistry();
+    ASSERT_EQ(SaveProfileSet(ConfFolder(), *set, registry), 0);
   }
   int StoredButton(int i) {
     auto set = std::make_unique<ProfileSet>();

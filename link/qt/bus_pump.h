@@ -1,5 +1,7 @@
 #pragma once
-// Runs the window bus's messages for the calling thread inside its Qt event loop.
+// Runs the window bus's messages for the calling thread inside its Qt event loop, nested
+// loops (QDialog::exec, QEventLoop::exec) included: see window_bus.h for what is dispatched
+// there and how a window under a ModalScope is kept from being re-entered.
 #include <QObject>
 #include <QSocketNotifier>
 

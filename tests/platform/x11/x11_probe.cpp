@@ -1,4 +1,4 @@
-#include "tests/skin/x11_probe.h"
+#include "tests/platform/x11/x11_probe.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
