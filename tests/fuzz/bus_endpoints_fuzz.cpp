@@ -1,13 +1,17 @@
 // Fuzz target for the files of the window bus's folder that any process of the user can write:
 // the table of registered message names (part 1) and the endpoint files of windows (each later
 // part one "<handle>.window" file; "$PID" and "$START" in it stand for this process's id and
-// start time, so that inputs can describe a live owner). Whatever the files say: a window found
+// start time, so that inputs can describe a live owner; each has a socket that nobody serves).
+// Whatever the files say: a window found
 // by a title has that title and its file's owner; what is found is a window; a registered
-// message's code lies in the range of registered messages.
+// message's code lies in the range of registered messages, and no other name has it.
 #include <dirent.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -78,6 +82,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Replace(text, "$START", start);
     ORV_FUZZ_CHECK(ReplaceFileContents(JoinPath(folder, std::to_string(1000 + i) + ".window"), {text}));
     titles.push_back(Field(text, "\ntitle="));
+    // Its socket: bound, but nobody listens on it.
+    const std::string socketPath = JoinPath(folder, std::to_string(1000 + i) + ".sock");
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ORV_FUZZ_CHECK(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+    ::close(fd);
   }
 
   for (const std::string& title : titles) {
@@ -95,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ORV_FUZZ_CHECK(bus::Broadcast(0x8001, 1, 2) == 0);
 
   // Names the table holds, each registered once per process (the codes are kept after that).
-  static std::set<std::string> registered;
+  static std::set<std::u16string> registered;
   const std::string table(parts[0]);
   for (size_t at = 0, n = 0; at < table.size() && n < 4;) {
     const size_t eol = std::min(table.find('\n', at), table.size());
@@ -103,11 +115,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     at = eol + 1;
     const size_t space = line.find(' ');
     if (space == std::string::npos) continue;
-    const std::string name = line.substr(space + 1);
+    // Names are registered as text: bytes that are no UTF-8 read as the same replacement
+    // characters.
+    const std::u16string name = ToUtf16(line.substr(space + 1));
     if (name.empty() || !registered.insert(name).second) continue;
     ++n;
-    const uint32_t code = bus::RegisterMessage(ToUtf16(name));
+    const uint32_t code = bus::RegisterMessage(name);
     ORV_FUZZ_CHECK(code >= 0xC000 && code <= 0xFFFF);
+    // Names whose codes are the same in one process would be one message.
+    static std::map<uint32_t, std::u16string> names;
+    ORV_FUZZ_CHECK(names.emplace(code, name).second);
   }
   return 0;
 }
