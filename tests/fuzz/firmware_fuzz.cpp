@@ -47,7 +47,8 @@ class RecordingDevice : public DeviceIo {
     IoctlResult r{true, 0, {}};
     if (code == IOCTL_GET_DEVICE_INFO) r.out = info_;
     if (code == IOCTL_GET_FIRMWARE_VERSION) r.out = version_;
-    if (r.out.size() > outSize) r.out.resize(outSize);
+    // As the device handle takes it: an answer longer than asked for is malformed.
+    if (r.out.size() > outSize) return IoctlResult{false, device_error::ERROR_INVALID_DATA, {}};
     return r;
   }
   bool Alive() const override { return true; }

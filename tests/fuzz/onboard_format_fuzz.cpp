@@ -1,10 +1,12 @@
 // Fuzz target for the on-board image as the agent reads it back from the mouse: a header as
 // read (part 1) and the data bytes read (part 2) decoded over the default profile. The decoder
 // must stay inside both buffers, change nothing but button codes and free macro slots, give
-// only codes that validation keeps, and what it gives must encode and decode to itself.
+// only codes that validation keeps, and what it gives must encode and decode to itself (a
+// macro to an equal macro).
 #include <cstring>
 
 #include "device/onboard_format.h"
+#include "profile/function_catalog.h"
 #include "fuzz_input.h"
 #include "profile/records.h"
 
@@ -64,7 +66,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ORV_FUZZ_CHECK(image.complete);
   const Profile again = DecodeOnboardProfile(image.header.data() + 2, image.header.size() - 2, image.data.data(),
                                              image.data.size(), decoded);
-  for (int b = 0; b < kButtonCount; ++b) ORV_FUZZ_CHECK(again.buttons[b].code == decoded.buttons[b].code);
+  for (int b = 0; b < kButtonCount; ++b) {
+    const int code = decoded.buttons[b].code, code2 = again.buttons[b].code;
+    // Two stored scripts that differ only in what a macro cannot hold (mouse events, their
+    // delays) load as two equal macros; stored again they are one script, found as the first.
+    if (code >= kFirstMacroCode && code < kFirstMacroCode + kMacroCount && code2 >= kFirstMacroCode &&
+        code2 < kFirstMacroCode + kMacroCount) {
+      ORV_FUZZ_CHECK(std::memcmp(&again.macros[code2 - kFirstMacroCode], &decoded.macros[code - kFirstMacroCode],
+                                 sizeof(Macro)) == 0);
+    } else {
+      ORV_FUZZ_CHECK(code2 == code);
+    }
+  }
   ORV_FUZZ_CHECK(std::memcmp(again.macros, decoded.macros, sizeof decoded.macros) == 0);
   return 0;
 }

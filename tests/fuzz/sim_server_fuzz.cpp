@@ -39,7 +39,7 @@ int Connect(const std::string& path) {
 bool NextFrame(int fd, std::vector<uint8_t>& buffer, dp::Frame& frame) {
   for (;;) {
     pollfd wait{fd, POLLIN, 0};
-    ORV_FUZZ_CHECK(::poll(&wait, 1, 10000) == 1);  // a simulator that hangs is a finding
+    ORV_FUZZ_CHECK(::poll(&wait, 1, 30000) == 1);  // a simulator that hangs is a finding
     const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
     if (n <= 0) return false;
     ORV_FUZZ_CHECK(dp::DecodeFrame(buffer.data(), static_cast<size_t>(n), frame));
