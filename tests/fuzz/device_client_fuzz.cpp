@@ -3,7 +3,8 @@
 // each later part starts with a control byte. An odd one makes the part the answer to the
 // client's next request (the rest is the answer's payload, in a frame with that request's id;
 // bits 1-7 of the byte are the request's output size); an even one sends the rest as it is, a
-// frame at any moment (notices, stray answers, junk). Then the device closes.
+// frame at any moment (notices, stray answers, junk; nothing when it is empty, as an empty
+// message reads as the end of the connection). Then the device closes.
 // Whatever comes: Open fails with an error or succeeds; every request ends with an answer that
 // respects its output size, or a failure with an error and no bytes; a well-formed answer is
 // taken as it is; once the device has gone every request fails with "not connected".
@@ -66,7 +67,8 @@ void ServeDevice(int listener, const std::vector<std::string_view>& parts) {
     if (parts[i].empty()) continue;
     const std::vector<uint8_t> rest(parts[i].begin() + 1, parts[i].end());
     if (!(parts[i][0] & 1)) {
-      Send(fd, rest);
+      // An empty message reads as the end of the connection, which only the device ends.
+      if (!rest.empty()) Send(fd, rest);
       continue;
     }
     // The client's next request; a client that has gone ends the device.
