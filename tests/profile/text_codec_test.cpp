@@ -143,6 +143,24 @@ TEST(DocumentWriting, UsesTheDeclaredEncodingAndNotesLosses) {
   EXPECT_EQ(utf16.EncodedDocument(), Utf16LeFile(u"<?xml version=\"1.0\" encoding=\"utf-16\"?><r/>"));
 }
 
+TEST(DocumentFiles, AnEncodingThatWouldHideTheMarkupIsReadAndWrittenAsUtf8) {
+  // UTF-7 writes '<' as "+ADw-", the EBCDIC pages write every ASCII character as another byte:
+  // a document saved in one could not be read again. A document that declares one is taken as
+  // UTF-8 both ways, so that it reads back as it was written ('+' stays itself).
+  for (const char* encoding : {"UTF-7", "cp037"}) {
+    const std::string head = std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>\r\n<root><A>";
+    const std::string bytes = head + "C++ 1+1 \xC3\xB8</A></root>\r\n";
+    XmlCursor x;
+    ASSERT_TRUE(x.LoadBytes(bytes)) << encoding;
+    ASSERT_TRUE(x.FindChildElement(u"A")) << encoding;
+    EXPECT_EQ(x.GetChildText(), u"C++ 1+1 \u00F8") << encoding;
+    EXPECT_EQ(x.EncodedDocument(), bytes) << encoding;
+    x.EnterElement();
+    x.SetText(u"2+2 \u00E9");
+    EXPECT_EQ(x.EncodedDocument(), head + "2+2 \xC3\xA9</A></root>\r\n") << encoding;
+  }
+}
+
 TEST(DocumentFiles, RoundTripsAreByteExactApartFromTheEdits) {
   test::TempDir dir;
   const std::u16string before =
