@@ -49,7 +49,8 @@ void CheckOutline(const std::optional<QRegion>& outline, const QImage& image, in
   // The plain scan only for small images, to keep the fuzzer quick.
   if (static_cast<int64_t>(image.width()) * image.height() > 64 * 64) return;
   const QRegion plain = PlainOutline(image, x0, y0);
-  ORV_FUZZ_CHECK(outline ? *outline == plain : plain.isEmpty());
+  // The same pixels; the bands may be cut differently (the scan joins equal rows).
+  ORV_FUZZ_CHECK(outline ? (*outline ^ plain).isEmpty() : plain.isEmpty());
 }
 
 }  // namespace
