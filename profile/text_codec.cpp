@@ -292,6 +292,15 @@ std::string EncodeDocumentText(std::u16string_view text, int flags, std::string&
     }
   }
   if (lost) result += " (chars lost in conversion!)";
+  // Bytes that begin like a byte order mark would be read back in another encoding (a text
+  // read as windows-1252 that starts with "\u00FF\u00FE"): such a text goes as UTF-8 with its
+  // mark, which reads back as the same text.
+  for (std::string_view mark : {std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"), std::string_view("\xFE\xFF")}) {
+    if (out.compare(0, mark.size(), mark) == 0) {
+      result += ", written as UTF-8 with its mark";
+      return "\xEF\xBB\xBF" + ToUtf8(text);
+    }
+  }
   return out;
 }
 

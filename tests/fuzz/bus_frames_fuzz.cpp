@@ -57,7 +57,11 @@ int ConnectTo(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   path.copy(address.sun_path, sizeof address.sun_path - 1);
-  ORV_FUZZ_CHECK(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+  int rc;
+  do {
+    rc = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  } while (rc != 0 && errno == EINTR);
+  ORV_FUZZ_CHECK(rc == 0);
   return fd;
 }
 
@@ -73,12 +77,11 @@ uint64_t OwnStartTime() {
 // A window of "another process": its endpoint file names this process, its socket is served
 // by `Serve` with the reply parts.
 void Serve(int listener, const std::vector<std::string_view>& replies) {
-  pollfd wait{listener, POLLIN, 0};
-  if (::poll(&wait, 1, 10000) != 1) return;
+  if (fuzz::WaitFor(listener, POLLIN, 10000) != 1) return;
   const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return;
   uint8_t bytes[kBusFrameSize + 1];
-  const ssize_t n = ::recv(fd, bytes, sizeof bytes, 0);
+  const ssize_t n = fuzz::Receive(fd, bytes, sizeof bytes);
   BusFrame sent;
   ORV_FUZZ_CHECK(n > 0 && DecodeBusFrame(bytes, static_cast<size_t>(n), sent) && sent.kind == BusFrame::kSend);
   for (std::string_view part : replies) {
@@ -91,9 +94,9 @@ void Serve(int listener, const std::vector<std::string_view>& replies) {
       for (size_t i = 1; i < rest.size() && i <= 8; ++i) reply.result |= static_cast<int64_t>(static_cast<uint8_t>(rest[i])) << (8 * (i - 1));
       uint8_t out[kBusFrameSize];
       EncodeBusFrame(reply, out);
-      (void)!::send(fd, out, sizeof out, MSG_NOSIGNAL);
+      (void)!fuzz::SendMessage(fd, out, sizeof out);
     } else if (!rest.empty()) {  // an empty message would read as the end
-      (void)!::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
+      (void)!fuzz::SendMessage(fd, rest.data(), rest.size());
     }
   }
   ::close(fd);
@@ -131,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& rest : patched) {
     // An empty message reads as the end of the connection: the sender only cuts itself off.
     if (rest.empty()) continue;
-    (void)!::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
+    (void)!fuzz::SendMessage(fd, rest.data(), rest.size());
     BusFrame f;
     if (DecodeBusFrame(fuzz::Bytes(rest), rest.size(), f) && f.window == window &&
         (f.kind == BusFrame::kPost || f.kind == BusFrame::kSend)) {
@@ -143,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   constexpr uint32_t kEndCode = 0xFFFFFFF0;
   uint8_t end[kBusFrameSize];
   EncodeBusFrame(BusFrame{BusFrame::kPost, 0, window, kEndCode, 0, 0, 0, 0}, end);
-  (void)!::send(fd, end, sizeof end, MSG_NOSIGNAL);
+  (void)!fuzz::SendMessage(fd, end, sizeof end);
   const auto ended = [&] { return !recorder->received.empty() && recorder->received.back().code == kEndCode; };
   for (int round = 0; round < 10000 && !ended(); ++round) bus::PumpFor(1, ended);
   ORV_FUZZ_CHECK(ended());
@@ -156,9 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (const BusFrame& send : sends) {
     uint8_t bytes[kBusFrameSize + 1];
-    pollfd wait{fd, POLLIN, 0};
-    ORV_FUZZ_CHECK(::poll(&wait, 1, 5000) == 1);
-    const ssize_t n = ::recv(fd, bytes, sizeof bytes, 0);
+    ORV_FUZZ_CHECK(fuzz::WaitFor(fd, POLLIN, 5000) == 1);
+    const ssize_t n = fuzz::Receive(fd, bytes, sizeof bytes);
     BusFrame reply;
     ORV_FUZZ_CHECK(n > 0 && DecodeBusFrame(bytes, static_cast<size_t>(n), reply));
     ORV_FUZZ_CHECK(reply.kind == BusFrame::kReply && reply.sequence == send.sequence && reply.flags == 1);

@@ -52,13 +52,12 @@ const Device& Listening() {
 }
 
 void Send(int fd, const std::vector<uint8_t>& frame) {
-  [[maybe_unused]] ssize_t n = ::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
+  [[maybe_unused]] ssize_t n = fuzz::SendMessage(fd, frame.data(), frame.size());
 }
 
 // The device's side of one input.
 void ServeDevice(int listener, const std::vector<std::string_view>& parts) {
-  pollfd incoming{listener, POLLIN, 0};
-  ORV_FUZZ_CHECK(::poll(&incoming, 1, 10000) == 1);
+  ORV_FUZZ_CHECK(fuzz::WaitFor(listener, POLLIN, 10000) == 1);
   const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
   ORV_FUZZ_CHECK(fd >= 0);
   Send(fd, std::vector<uint8_t>(parts[0].begin(), parts[0].end()));
@@ -72,9 +71,8 @@ void ServeDevice(int listener, const std::vector<std::string_view>& parts) {
       continue;
     }
     // The client's next request; a client that has gone ends the device.
-    pollfd wait{fd, POLLIN, 0};
-    if (::poll(&wait, 1, 5000) <= 0) break;
-    const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+    if (fuzz::WaitFor(fd, POLLIN, 5000) <= 0) break;
+    const ssize_t n = fuzz::Receive(fd, buffer.data(), buffer.size());
     if (n <= 0) break;
     dp::Frame request;
     ORV_FUZZ_CHECK(dp::DecodeFrame(buffer.data(), static_cast<size_t>(n), request));

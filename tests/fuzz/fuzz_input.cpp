@@ -1,6 +1,10 @@
 #include "fuzz_input.h"
 
+#include <poll.h>
 #include <stdlib.h>
+
+#include <cerrno>
+#include <chrono>
 
 #include <filesystem>
 
@@ -11,6 +15,17 @@ namespace {
 const std::string* g_scratch = nullptr;
 
 }  // namespace
+
+int WaitFor(int fd, short events, int ms) {
+  using Clock = std::chrono::steady_clock;
+  const auto until = Clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    pollfd p{fd, events, 0};
+    const int n = ::poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
 
 std::string ScratchFolder() {
   if (!g_scratch) {

@@ -1,6 +1,9 @@
 #pragma once
 // What the fuzz targets share: an input cut into parts, and a check that aborts (so that
 // libFuzzer, and the corpus replay under ctest, report it).
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -37,6 +40,24 @@ inline std::vector<std::string_view> SplitParts(const uint8_t* data, size_t size
 }
 
 inline const uint8_t* Bytes(std::string_view s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+
+// Waits up to `ms` for `events` on `fd`, going on after a signal (libFuzzer's timer interrupts
+// waits). What poll gives: 1 when ready, 0 on time-out, -1 on an error.
+int WaitFor(int fd, short events, int ms);
+
+// recv and send, going on after a signal.
+inline ssize_t Receive(int fd, void* buffer, size_t size) {
+  for (;;) {
+    const ssize_t n = ::recv(fd, buffer, size, 0);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+inline ssize_t SendMessage(int fd, const void* data, size_t size) {
+  for (;;) {
+    const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
 
 // A fresh private folder under the system's temporary folder, made once per process.
 std::string ScratchFolder();

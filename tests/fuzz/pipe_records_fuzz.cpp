@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t dropped = 0;
   for (std::string_view part : parts) {
     if (part.empty()) continue;  // an empty record is no message at all
-    ORV_FUZZ_CHECK(::send(fd, part.data(), part.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(part.size()));
+    ORV_FUZZ_CHECK(fuzz::SendMessage(fd, part.data(), part.size()) == static_cast<ssize_t>(part.size()));
     uint32_t code, wParam, lParam;
     if (ParsePipeRecord(fuzz::Bytes(part), part.size(), code, wParam, lParam) && IsPipeMessage(code)) {
       expected.push_back({code, wParam, static_cast<int32_t>(lParam)});
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // A last record marks the end: everything before it has been read then.
   const auto end = MakePipeRecord(UM_QUERY_MEMORY_SIZE, 0xE0D, 0xE0D);
-  ORV_FUZZ_CHECK(::send(fd, end.data(), end.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(end.size()));
+  ORV_FUZZ_CHECK(fuzz::SendMessage(fd, end.data(), end.size()) == static_cast<ssize_t>(end.size()));
   const auto ended = [&] { return !recorder->received.empty() && recorder->received.back().wParam == 0xE0D; };
   for (int round = 0; round < 10000 && !ended(); ++round) bus::PumpFor(1, ended);
   ORV_FUZZ_CHECK(ended());

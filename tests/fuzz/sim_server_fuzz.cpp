@@ -31,16 +31,19 @@ int Connect(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   path.copy(address.sun_path, sizeof address.sun_path - 1);
-  ORV_FUZZ_CHECK(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+  int rc;
+  do {
+    rc = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  } while (rc != 0 && errno == EINTR);
+  ORV_FUZZ_CHECK(rc == 0);
   return fd;
 }
 
 // The next frame from the simulator other than an event notice; false when it has closed.
 bool NextFrame(int fd, std::vector<uint8_t>& buffer, dp::Frame& frame) {
   for (;;) {
-    pollfd wait{fd, POLLIN, 0};
-    ORV_FUZZ_CHECK(::poll(&wait, 1, 30000) == 1);  // a simulator that hangs is a finding
-    const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+    ORV_FUZZ_CHECK(fuzz::WaitFor(fd, POLLIN, 30000) == 1);  // a simulator that hangs is a finding
+    const ssize_t n = fuzz::Receive(fd, buffer.data(), buffer.size());
     if (n <= 0) return false;
     ORV_FUZZ_CHECK(dp::DecodeFrame(buffer.data(), static_cast<size_t>(n), frame));
     if (frame.kind == dp::FrameKind::EventPending) {
@@ -74,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   for (std::string_view part : parts) {
     if (part.empty() || part.size() > dp::kMaxFrame) continue;
-    ORV_FUZZ_CHECK(::send(fd, part.data(), part.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(part.size()));
+    ORV_FUZZ_CHECK(fuzz::SendMessage(fd, part.data(), part.size()) == static_cast<ssize_t>(part.size()));
     dp::Frame sent;
     if (!dp::DecodeFrame(fuzz::Bytes(part), part.size(), sent) || sent.kind != dp::FrameKind::Request) continue;
     ORV_FUZZ_CHECK(NextFrame(fd, buffer, frame));

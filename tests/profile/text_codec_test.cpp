@@ -161,6 +161,26 @@ TEST(DocumentFiles, AnEncodingThatWouldHideTheMarkupIsReadAndWrittenAsUtf8) {
   }
 }
 
+TEST(DocumentFiles, TextThatWouldBeginLikeAByteOrderMarkIsWrittenWithTheUtf8Mark) {
+  // Read as windows-1252, these bytes are text that starts with the characters of a mark;
+  // written back as they were, they would read as UTF-16 or as UTF-8 without those characters.
+  for (const std::string prefix : {"\x01\xFF\xFE", "\x01\xFE\xFF", "\x01\xEF\xBB\xBF"}) {
+    XmlCursor x;
+    // "\xE9" alone is no UTF-8: the whole document is windows-1252.
+    ASSERT_TRUE(x.LoadBytes(prefix + "<r><A>1</A>\xE9</r>")) << prefix;
+    const std::u16string text = x.GetDocument();
+    ASSERT_EQ(text.substr(text.size() - 16), u"<r><A>1</A>\u00E9</r>");
+    x.SetDocument(text.substr(1));  // the control character gone: the mark's characters lead
+    const std::string written = x.EncodedDocument();
+    XmlCursor again;
+    ASSERT_TRUE(again.LoadBytes(written)) << prefix;
+    EXPECT_EQ(again.GetDocument(), text.substr(1)) << prefix;
+    again.ResetPosition();
+    ASSERT_TRUE(again.FindChildElement(u"A")) << prefix;
+    EXPECT_EQ(again.GetChildText(), u"1") << prefix;
+  }
+}
+
 TEST(DocumentFiles, RoundTripsAreByteExactApartFromTheEdits) {
   test::TempDir dir;
   const std::u16string before =
