@@ -279,7 +279,18 @@ std::string EncodeDocumentText(std::u16string_view text, int flags, std::string&
     case kCodePageUtf8: result += "UTF-8"; out = ToUtf8(text); break;
     case kCodePageUtf16Le: result += "UTF-16LE"; out = ToUtf16Bytes(text, false); break;
     case kCodePageUtf16Be: result += "UTF-16BE"; out = ToUtf16Bytes(text, true); break;
-    case kCodePageAnsi: result += "windows-1252"; out = EncodeWindows1252(text, &lost); break;
+    case kCodePageAnsi:
+      out = EncodeWindows1252(text, &lost);
+      if (lost && declared.empty()) {
+        // Nothing names the encoding and windows-1252 cannot hold the text (it was read as
+        // UTF-8, or given characters since): UTF-8 keeps every character and reads back as such.
+        lost = 0;
+        out = ToUtf8(text);
+        result += "UTF-8";
+      } else {
+        result += "windows-1252";
+      }
+      break;
     default: {
       const char* name = IconvNameForCodePage(codePage);
       std::string utf16 = ToUtf16Bytes(text, false);

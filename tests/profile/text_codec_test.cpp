@@ -127,6 +127,7 @@ TEST(DocumentWriting, UsesTheDeclaredEncodingAndNotesLosses) {
        "<?xml version=\"1.0\" encoding=\"koi8-r\"?><r>?\xF6</r>", true},
       {u"<r>\u00F8</r>", "<r>\xC3\xB8</r>", false},          // no declaration, starts with '<': UTF-8
       {u" <r>\u00E9</r>", " <r>\xE9</r>", false},            // neither: the ANSI code page
+      {u" <r>\u0416</r>", " <r>\xD0\x96</r>", false},        // ... unless it cannot hold the text: UTF-8
   };
   for (const auto& c : cases) {
     XmlCursor x;
@@ -179,6 +180,16 @@ TEST(DocumentFiles, TextThatWouldBeginLikeAByteOrderMarkIsWrittenWithTheUtf8Mark
     ASSERT_TRUE(again.FindChildElement(u"A")) << prefix;
     EXPECT_EQ(again.GetChildText(), u"1") << prefix;
   }
+}
+
+TEST(DocumentFiles, AFileWithoutMarkOrDeclarationReadAsUtf8IsWrittenAsUtf8) {
+  // It does not start with '<', so the ANSI code page would be the guess; but it was UTF-8,
+  // and windows-1252 cannot hold its Zhe.
+  const std::string bytes = "\r\n<r>\xD0\x96</r>\r\n";
+  XmlCursor x;
+  ASSERT_TRUE(x.LoadBytes(bytes));
+  EXPECT_EQ(RootText(x), u"\u0416");
+  EXPECT_EQ(x.EncodedDocument(), bytes);
 }
 
 TEST(DocumentFiles, RoundTripsAreByteExactApartFromTheEdits) {
