@@ -44,7 +44,9 @@ LResult SendWaiting(WindowHandle h, uint32_t code, WParam w, LParam l, int timeo
   SendOutcome& result = outcome ? *outcome : dummy;
   result = SendOutcome::kNotDelivered;
   if (h == 0) return 0;
-  uint64_t deadline = timeoutMs < 0 ? 0 : NowMs() + static_cast<uint64_t>(timeoutMs);
+  // The clock counts whole milliseconds and part of the current one may be gone: one more keeps
+  // the wait from ending before the whole time-out.
+  uint64_t deadline = timeoutMs < 0 ? 0 : NowMs() + static_cast<uint64_t>(timeoutMs) + 1;
   auto remaining = [&]() -> int {
     if (timeoutMs < 0) return -1;
     uint64_t now = NowMs();

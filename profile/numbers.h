@@ -18,6 +18,8 @@ class NumberList {
  public:
   explicit NumberList(std::u16string_view text) : rest_(text) {}
   int32_t Next();
+  // Whether every number has been taken (each further Next() gives 0).
+  bool Done() const { return rest_.empty(); }
 
  private:
   std::u16string_view rest_;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -115,6 +116,10 @@ template <size_t N>
 void ReadEventList(MacroEvent (&events)[N], std::u16string_view text) {
   NumberList list(text);
   for (MacroEvent& e : events) {
+    if (list.Done()) {  // the rest at once: most lists are short or empty
+      std::fill(&e, std::end(events), MacroEvent{});
+      break;
+    }
     e.virtualKey = static_cast<uint8_t>(list.Next() & 0xFF);
     e.keyUp = static_cast<uint8_t>(list.Next() & 0xFF);
     e.delay = list.Next();

@@ -273,7 +273,7 @@ void CSkinScrollBar::paintEvent(QPaintEvent*) {
 // --- the wrapper --------------------------------------------------------------------------------------
 
 CSkinScrollWnd::CSkinScrollWnd(QAbstractScrollArea* area, const QImage& image)
-    : QWidget(area->parentWidget()), area_(area), image_(image), timer_(MakeSkinTimer()) {
+    : QWidget(area->parentWidget()), area_(area), watched_(area), image_(image), timer_(MakeSkinTimer()) {
   setObjectName(QStringLiteral("SkinScrollBarFrame"));
   setGeometry(area->geometry());
   if (QWidget* parent = area->parentWidget())
@@ -402,7 +402,7 @@ void CSkinScrollWnd::paintEvent(QPaintEvent*) {
 }
 
 bool CSkinScrollWnd::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == area_) {
+  if (watched == watched_) {
     if (event->type() == QEvent::HideToParent) hide();
     if (event->type() == QEvent::ShowToParent) show();
   }

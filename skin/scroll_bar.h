@@ -123,6 +123,9 @@ class CSkinScrollWnd : public QWidget, public SkinMessageTarget {
   static ScrollInfo InfoOf(const QScrollBar* bar);
 
   QPointer<QAbstractScrollArea> area_;
+  // The same control as a plain object, for telling its events apart: while it is destroyed it
+  // is no longer a scroll area, and area_ must not be read then.
+  const QObject* watched_ = nullptr;
   QImage image_;
   int thickness_ = 16;
   CSkinScrollBar* horizontal_ = nullptr;

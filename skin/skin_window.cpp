@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QWidget>
 #include <QWindow>
+#include <future>
+#include <optional>
 
 #include "profile/xml_cursor.h"
 #include "skin/bitmap_button.h"
@@ -32,6 +34,16 @@ std::vector<std::map<QString, QString>> ReadOccurrences(const std::string& path,
   return out;
 }
 
+using DecodedImage = std::shared_future<std::optional<QImage>>;
+
+DecodedImage DecodeLater(const std::string& path, Clock* clock) {
+  return std::async(std::launch::async, [path, clock]() -> std::optional<QImage> {
+           QImage image;
+           if (!LoadSkinImage(path, image, nullptr, clock)) return std::nullopt;
+           return image;
+         }).share();
+}
+
 }  // namespace
 
 std::map<QString, QString> ReadSkinSection(const std::string& path, const QString& section) {
@@ -56,20 +68,8 @@ void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const S
   installFolder_ = installFolder;
   // Images: each occurrence of the section loads what it names, so a later one overrides an
   // earlier one key by key, and a file that does not load leaves the image it had.
-  for (const auto& keys : ReadOccurrences(SkinDataPath(installFolder, "Skins.xml"), setup.section)) {
-    auto load = [&](const char* suffix, QImage& target) {
-      auto it = keys.find(setup.section + QLatin1String(suffix));
-      if (it != keys.end()) LoadSkinImage(SkinImagePath(installFolder, it->second), target, nullptr, clock);
-    };
-    load("_NORMAL", images.normal);
-    if (setup.hasDisable)
-      load("_DISABLE", images.disable);
-    else
-      load("_NORMAL", images.disable);
-    load("_DOWN", images.down);
-    load("_OVER", images.over);
-    load("_MASK", images.mask);
-  }
+  for (const auto& keys : ReadOccurrences(SkinDataPath(installFolder, "Skins.xml"), setup.section))
+    LoadStateImages(keys, setup, installFolder, clock);
   if (setup.requireImages &&
       (images.normal.isNull() || images.down.isNull() || images.over.isNull() || images.mask.isNull()))
     throw xException(QString::fromLatin1(kNoPictureMessage));
@@ -93,6 +93,34 @@ void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const S
   outline = RegionFromMask(images.mask, QColor(255, 255, 255), 0);
   if (setup.requireOutline && !outline) throw xException(QString::fromLatin1(kNoMaskMessage));
   if (setup.dragByBackground) window->installEventFilter(this);
+}
+
+// Decoding the pictures is most of a window's creation: the files one occurrence names are
+// decoded side by side, each file once (the normal picture serves as the disabled one where a
+// window has no disabled picture), then handed out in the order of the skinning sequence.
+void SkinWindow::LoadStateImages(const std::map<QString, QString>& keys, const SkinWindowSetup& setup,
+                                 const std::string& installFolder, Clock* clock) {
+  struct Job {
+    const char* suffix;
+    QImage* target;
+  };
+  const Job jobs[] = {{"_NORMAL", &images.normal},
+                      {setup.hasDisable ? "_DISABLE" : "_NORMAL", &images.disable},
+                      {"_DOWN", &images.down},
+                      {"_OVER", &images.over},
+                      {"_MASK", &images.mask}};
+  std::map<QString, DecodedImage> decoding;  // by file name
+  for (const Job& job : jobs) {
+    auto it = keys.find(setup.section + QLatin1String(job.suffix));
+    if (it == keys.end() || decoding.count(it->second)) continue;
+    const std::string path = SkinImagePath(installFolder, it->second);
+    decoding[it->second] = DecodeLater(path, clock);
+  }
+  for (const Job& job : jobs) {
+    auto it = keys.find(setup.section + QLatin1String(job.suffix));
+    if (it == keys.end()) continue;
+    if (const std::optional<QImage>& image = decoding[it->second].get()) *job.target = *image;
+  }
 }
 
 bool SkinWindow::ApplyOutline(QWidget* window) {

@@ -74,6 +74,9 @@ class SkinWindow : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void LoadStateImages(const std::map<QString, QString>& keys, const SkinWindowSetup& setup,
+                       const std::string& installFolder, Clock* clock);
+
   std::string installFolder_;
   std::map<QString, QString> strings_;
   std::vector<std::pair<QString, CBitmapBtn*>> buttons_;

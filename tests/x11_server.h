@@ -11,14 +11,15 @@ namespace orv::test {
 
 class XvfbServer {
  public:
-  XvfbServer() {
+  // `screen` is Xvfb's "WIDTHxHEIGHTxDEPTH" of screen 0.
+  explicit XvfbServer(const char* screen = "800x600x24") {
     int fds[2];
     if (::pipe(fds) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
       ::close(fds[0]);
       std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "800x600x24",
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", screen,
                "-noreset", static_cast<char*>(nullptr));
       ::_exit(127);
     }

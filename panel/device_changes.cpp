@@ -1,0 +1,57 @@
+#include "panel/device_changes.h"
+
+#include "link/messages.h"
+
+namespace orv {
+
+DeviceChanges::DeviceChanges(PanelSets& sets, PanelStore& store, AgentTransport& agent, PanelServices& services,
+                             MainView& view)
+    : sets_(sets), store_(store), agent_(agent), services_(services), view_(view) {}
+
+void DeviceChanges::SetPollingRate(int command) {
+  if (command < ID_RATE_250 || command > ID_RATE_1000) return;
+  const int rate = ID_RATE_1000 - command + 1;  // 1337 -> 3, 1338 -> 2, 1339 -> 1
+  if (rate != sets_.workingSet.pollingRate) view_.EnableApply(true);
+  sets_.workingSet.pollingRate = rate;
+  agent_.Send(UM_SET_POLLING_RATE, static_cast<WParam>(rate), 0);
+  if (store_.WriteValue(ConfigValue::PollingRate, rate)) {
+    sets_.savedSet.pollingRate = rate;
+  } else {
+    // Config.xml does not hold the new rate: savedSet keeps mirroring the file, so the next
+    // Apply writes the rate with the rest.
+    view_.EnableApply(true);
+  }
+}
+
+bool DeviceChanges::ChangeLiftDistance(int command) {
+  if (command < ID_LIFT_DEFAULT || command > ID_LIFT_LOWEST) return false;
+  const int value = command - ID_LIFT_DEFAULT + 1;
+  if (store_.ReadValue(ConfigValue::WarningThree2OptionFlag) == 0 && services_.WarningThree2() == 2) return false;
+  // The mouse tries the value without keeping it. Over the pipe there is no answer: it counts
+  // as accepted.
+  const bool pipe = agent_.UsesPipe();
+  if (agent_.Send(UM_SET_LIFT_DISTANCE, static_cast<WParam>(value), 1) == 0 && !pipe) return false;
+  if (services_.WarningTwo(kLiftDistanceQuestion, kLiftDistanceConfirmTitle) == 1) {
+    if (agent_.Send(UM_SET_LIFT_DISTANCE, static_cast<WParam>(value), 2) == 0 && !pipe) return false;
+    sets_.workingSet.liftDistance = value;
+    sets_.savedSet.liftDistance = value;
+    store_.WriteValue(ConfigValue::LiftDistance, value);
+    return true;
+  }
+  agent_.Send(UM_SET_LIFT_DISTANCE, static_cast<WParam>(sets_.workingSet.liftDistance), 0);
+  return false;
+}
+
+void DeviceChanges::ToggleMacroWarning() { store_.ToggleMacroWarning(); }
+
+int DeviceChanges::PollingRateCommand(int pollingRate) {
+  return pollingRate == 1 ? ID_RATE_1000 : pollingRate == 2 ? ID_RATE_500 : ID_RATE_250;
+}
+
+int DeviceChanges::LiftDistanceCommand(int liftDistance) {
+  return liftDistance == 2 ? ID_LIFT_LOWER : liftDistance == 3 ? ID_LIFT_LOWEST : ID_LIFT_DEFAULT;
+}
+
+bool DeviceChanges::MacroWarningChecked() { return store_.ReadValue(ConfigValue::WarningOptionFlag) != 1; }
+
+}  // namespace orv

@@ -1,0 +1,60 @@
+// OrvPanel: the configuration panel. One panel runs at a time; it lives as long as its main
+// window, and whatever fails in that window is shown in a box titled "Error".
+#include <QApplication>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <fontconfig/fontconfig.h>
+
+#include <thread>
+
+#include "link/qt/bus_pump.h"
+#include "panel/app.h"
+#include "panel/main_window.h"
+#include "skin/skin_resources.h"
+
+namespace {
+
+// The plain boxes of start-up: no skin is needed to show them.
+class StartupServices : public orv::QtDesktopServices {
+ public:
+  void WarningOne(std::u16string_view text) override { MessageBox(text, {}, false); }
+  int WarningTwo(std::u16string_view, std::u16string_view) override { return 2; }
+  int WarningThree2() override { return 2; }
+};
+
+bool DescribeSkinFailure(std::exception_ptr failure, std::u16string& text) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const orv::xException& e) {
+    text = e.message().toStdU16String();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Fontconfig reads its configuration and font caches the first time a text is measured, which
+  // costs as much as building the whole main window: it starts now, on a thread of its own,
+  // while Qt connects to the display and the window is built. Qt's own call then finds it done.
+  std::jthread fonts([] { FcInit(); });
+  QApplication application(argc, argv);
+  // Qt's own list of the fonts is filled on first use too (for all threads at once): filled on
+  // a thread of its own while the main window is built, it is there when the window draws.
+  std::jthread fontList([] { QFontDatabase::families(); });
+  QFont::insertSubstitution(QStringLiteral("MS Shell Dlg"), QStringLiteral("DejaVu Sans"));
+  orv::CAPApp app(orv::CAPApp::ThisProcess());
+  // Another panel runs: this one ends without a word.
+  if (!app.InitInstance()) return 0;
+  orv::QtBusPump pump;
+  StartupServices services;
+  return app.RunMainWindow(
+      [](const orv::PanelStartup& startup) {
+        orv::CAPDlg window(startup);
+        window.show();
+        window.exec();
+      },
+      services, DescribeSkinFailure);
+}

@@ -1,0 +1,538 @@
+#include "panel/main_window.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDrag>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QScreen>
+
+#include "base/text.h"
+#include "link/messages.h"
+#include "panel/link_transport.h"
+#include "panel/panel_store.h"
+#include "panel/progress_dialog.h"
+#include "platform/folders.h"
+#include "skin/bitmap_button.h"
+#include "skin/message_dialogs.h"
+#include "skin/skin_resources.h"
+#include "skin/skin_shell.h"
+
+namespace orv {
+namespace {
+
+QString Q(std::u16string_view s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
+std::u16string U(const QString& s) { return s.toStdU16String(); }
+
+const char* const kCommandKeys[] = {
+    "HELP", "EXIT", "MINIMIZE", "BUTTON_OK", "BUTTON_CANCEL", "BUTTON_APPLY", "RESTORE", "ENABLE_IN_GAME_MODE",
+    "SAVE_ON_BOARD", "BUTTON_MOUSE_PROPERTIES", "BUTTON_ILLUMINATION", "BUTTON_ASSIGNMENTS", "BUTTON_ARMORY",
+    "BUTTON_FILE_MENU", "BUTTON_TOOLS_MENU", "BUTTON_HELP_MENU"};
+
+QStringList MainButtonKeys() {
+  QStringList keys;
+  for (const char* k : kCommandKeys) keys << QString::fromLatin1(k);
+  for (int i = 1; i <= kButtonCount; ++i) keys << QStringLiteral("MOUSE_BUTTON_%1").arg(i);
+  for (int k = 1; k <= kProfileCount; ++k) keys << QStringLiteral("PROFILE_%1").arg(k);
+  return keys;
+}
+
+// A panel without its editors yet: every entry does nothing.
+class NoEditors : public PanelEditors {};
+
+}  // namespace
+
+// --- the skinned dialogs -------------------------------------------------------------------------
+
+void CAPDlgServices::WarningOne(std::u16string_view text) {
+  CWarningOneDlg dialog(Q(text), programFolder_, nullptr);
+  // The notice about the missing reader is one at a time, in the corner, with a link.
+  if (text == kNoPdfReaderMessage) dialog.SetPdfMode(true);
+  dialog.DoModal();
+}
+
+int CAPDlgServices::WarningTwo(std::u16string_view text, std::u16string_view title) {
+  CWarningTwoDlg dialog(programFolder_, Q(text), nullptr);
+  if (!title.empty()) dialog.SetTitle(Q(title));
+  return dialog.DoModal();
+}
+
+int CAPDlgServices::WarningThree2() {
+  CWarningThree2Dlg dialog(programFolder_, confFolder_, nullptr);
+  return dialog.DoModal();
+}
+
+// --- creation --------------------------------------------------------------------------------------
+
+const MessageEntry<CAPDlg> CAPDlg::kMessages[] = {
+    {UM_SLIDE_DONE, &CAPDlg::OnSlideDone},
+    {UM_SLIDE_CLOSE, &CAPDlg::OnSlideClose},
+    {UM_REQUEST_CLOSE, &CAPDlg::OnRequestClose},
+    {UM_BUTTON_MENU_PICK, &CAPDlg::OnButtonMenuPick},
+    {UM_BUTTON_EVENT, &CAPDlg::OnButtonEvent},
+    {UM_MEMORY_SIZE, &CAPDlg::OnMemorySize},
+    {UM_PROFILE_CHANGED, &CAPDlg::OnProfileChanged},
+    {UM_DPI_CHANGED, &CAPDlg::OnDpiChanged},
+    {UM_SELECT_PROFILE, &CAPDlg::OnSelectProfile},
+    {UM_DROP_PROFILE, &CAPDlg::OnDropProfile},
+    {UM_DROP_FUNCTION, &CAPDlg::OnDropFunction},
+};
+
+CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint),
+      startup_(startup), options_(options), sets_(MakePanelSets()) {
+  // Config.xml is read while the skin is set up.
+  auto store = std::make_unique<ConfStore>(startup_.confFolder, RegistryFile());
+  store->Prefetch();
+  store_ = std::move(store);
+  // 1. The skin: every picture, the outline and every control of the window.
+  SkinWindowSetup setup;
+  setup.section = QStringLiteral("MAIN");
+  setup.hasDisable = true;
+  setup.requireImages = true;
+  setup.requireOutline = true;
+  setup.dragByBackground = true;
+  setup.buttonKeys = MainButtonKeys();
+  skin_.Skin(this, startup_.programFolder, setup, options_.clock);
+  if (!skin_.ApplyOutline(this)) throw xException(QString::fromLatin1(kMaskFailureMessage));
+
+  texts_.changeProfileWarning = U(skin_.Plain(QStringLiteral("STRING_WARNING_CHANGE_PROFILE")));
+  texts_.restoreProfileWarning = U(skin_.Plain(QStringLiteral("STRING_WARNING_RESTORE_PROFILE")));
+  for (int k = 0; k < kProfileCount; ++k) {
+    const QString entry = skin_.Plain(QStringLiteral("PROFILE_%1").arg(k + 1));
+    texts_.defaultProfileNames[k] = U(entry.section(QLatin1Char(','), 0, 0));
+  }
+
+  // The collaborators.
+  if (options_.services) {
+    services_ = options_.services;
+  } else {
+    ownServices_ = std::make_unique<CAPDlgServices>(startup_.programFolder, startup_.confFolder, this);
+    services_ = ownServices_.get();
+  }
+  if (options_.agent) {
+    agent_ = options_.agent;
+  } else {
+    // With the pipe flag the pipe client runs from here until the window goes.
+    ownAgent_ = std::make_unique<LinkTransport>(startup_.pipeFlag, 0);
+    agent_ = ownAgent_.get();
+  }
+  if (options_.editors) {
+    editors_ = options_.editors;
+  } else {
+    ownEditors_ = std::make_unique<NoEditors>();
+    editors_ = ownEditors_.get();
+  }
+  book_ = std::make_unique<LabelBook>(startup_.programFolder);
+  rules_ = std::make_unique<EditRules>(*sets_, *store_, *agent_, *services_, *this, texts_,
+                                       EditRules::Folders{startup_.programFolder, startup_.profileFolder,
+                                                          startup_.confFolder});
+  device_ = std::make_unique<DeviceChanges>(*sets_, *store_, *agent_, *services_, *this);
+  onboard_ = std::make_unique<OnboardSave>(*rules_, *sets_, *store_, *agent_, *services_, *this, *this,
+                                           options_.clock ? *options_.clock : ProcessClock());
+
+  BuildControls();
+  editors_->Create(this, startup_.programFolder, startup_.confFolder);
+  // 2-6. Anchor the drawers, load the profiles, show them, count the units.
+  rules_->Load();
+  rules_->Refresh();
+
+  // Dialog initialisation: placed at the top of the work area, centred; found by its title.
+  const QRect work = CurrentSkinShell().WorkArea();
+  move(work.left() + (work.width() - width()) / 2, work.top());
+  setWindowTitle(Q(kPanelWindowTitle));
+  setWindowIcon(QIcon(QString::fromStdString(SkinImagePath(startup_.programFolder, QStringLiteral("icon.png")))));
+  RegisterWindow(kPanelWindowTitle);
+  editors_->Anchor(frameGeometry());
+  rules_->DialogInitialised();
+}
+
+CAPDlg::~CAPDlg() {
+  editors_->Destroy();
+  UnregisterWindow();
+}
+
+void CAPDlg::BuildControls() {
+  for (const char* k : kCommandKeys) {
+    const QString key = QString::fromLatin1(k);
+    CBitmapBtn* b = skin_.Button(key);
+    if (!b) continue;
+    if (key == QLatin1String("ENABLE_IN_GAME_MODE")) {
+      // A latching switch: it reports its new latch as a command.
+      b->toggle = true;
+      b->controlId = kGameModeControlId;
+      continue;
+    }
+    // The drawer tabs and the character button show their tooltip as their caption.
+    if (key == QLatin1String("BUTTON_MOUSE_PROPERTIES")) b->rotateUp = true;
+    if (key == QLatin1String("BUTTON_ILLUMINATION")) b->centreBold = true;
+    if (key == QLatin1String("BUTTON_ASSIGNMENTS")) b->rotateDown = true;
+    if (key == QLatin1String("BUTTON_ARMORY")) b->light = true;
+    if (b->rotateUp || b->centreBold || b->rotateDown || b->light) b->caption = b->tooltipText();
+    connect(b, &QAbstractButton::clicked, this, [this, key] { OnButton(key); });
+  }
+  for (int i = 0; i < kButtonCount; ++i) {
+    CBitmapBtn* b = skin_.Button(QStringLiteral("MOUSE_BUTTON_%1").arg(i + 1));
+    labels_[i] = b;
+    if (!b) continue;
+    b->index = kFirstLabelDropIndex + i;
+    b->dropKind = 2;
+    b->RegisterDropTarget();
+    connect(b, &QAbstractButton::clicked, this, [this, i] { LabelClicked(i); });
+  }
+  for (int k = 0; k < kProfileCount; ++k) {
+    CBitmapBtn* b = skin_.Button(QStringLiteral("PROFILE_%1").arg(k + 1));
+    profiles_[k] = b;
+    if (!b) continue;
+    b->index = k;
+    b->dropKind = 1;
+    b->centreBold = true;
+    b->RegisterDropTarget();
+    // A click selects the profile; a press that moves on drags the profile's number.
+    b->installEventFilter(this);
+    connect(b, &QAbstractButton::clicked, this, [this, k] { rules_->ProfileClicked(k); });
+  }
+}
+
+// --- messages --------------------------------------------------------------------------------------
+
+LResult CAPDlg::HandleMessage(uint32_t code, WParam w, LParam l) {
+  return DispatchMessage(this, kMessages, code, w, l, [] { return LResult{0}; });
+}
+
+LResult CAPDlg::SkinMessage(uint32_t code, WParam w, LParam l) {
+  if (code == WM_COMMAND) {
+    if (w == ID_BUTTON_MENU) {
+      const int label = LabelOfControl(l);
+      if (label >= 0) LabelRightClicked(label);
+      return 1;
+    }
+    if (w == kGameModeControlId) {
+      CBitmapBtn* b = skin_.Button(QStringLiteral("ENABLE_IN_GAME_MODE"));
+      rules_->GameModeLatched(b && b->latched());
+      return 1;
+    }
+    return 0;
+  }
+  return HandleMessage(code, w, l);
+}
+
+int CAPDlg::LabelOfControl(LParam control) const {
+  for (int i = 0; i < kButtonCount; ++i)
+    if (labels_[i] && ControlParam(labels_[i]) == control) return i;
+  return -1;
+}
+
+LResult CAPDlg::OnSlideDone(WParam, LParam l) {
+  editors_->SlideDone(static_cast<int>(l));
+  editors_->Anchor(frameGeometry());
+  return 1;
+}
+
+LResult CAPDlg::OnSlideClose(WParam, LParam l) {
+  editors_->SlideIn(static_cast<int>(l));
+  return 1;
+}
+
+LResult CAPDlg::OnRequestClose(WParam, LParam) {
+  CloseWindow();
+  return 1;
+}
+
+LResult CAPDlg::OnButtonMenuPick(WParam w, LParam l) {
+  rules_->ButtonMenuPick(static_cast<int>(w), static_cast<int>(l));
+  return 1;
+}
+
+LResult CAPDlg::OnButtonEvent(WParam w, LParam l) {
+  if (l == 1 && w < static_cast<WParam>(kButtonCount)) LabelClicked(static_cast<int>(w));
+  return 1;
+}
+
+LResult CAPDlg::OnMemorySize(WParam, LParam l) {
+  rules_->MemorySize(l);
+  return 1;
+}
+
+LResult CAPDlg::OnProfileChanged(WParam w, LParam l) {
+  rules_->ProfileChanged(static_cast<int>(w), l != 0);
+  return 1;
+}
+
+LResult CAPDlg::OnDpiChanged(WParam w, LParam l) {
+  rules_->DpiChanged(static_cast<int>(w), static_cast<int>(l));
+  return 1;
+}
+
+LResult CAPDlg::OnSelectProfile(WParam w, LParam) {
+  if (w < static_cast<WParam>(kProfileCount)) rules_->ShowProfile(static_cast<int>(w));
+  return 1;
+}
+
+LResult CAPDlg::OnDropProfile(WParam w, LParam l) {
+  if (w < static_cast<WParam>(kProfileCount)) rules_->DropProfile(static_cast<int>(w), static_cast<int>(l));
+  return 1;
+}
+
+LResult CAPDlg::OnDropFunction(WParam w, LParam l) {
+  if (w <= 1200) rules_->DropFunction(static_cast<int>(w), static_cast<int>(l));
+  return 1;
+}
+
+// --- commands ----------------------------------------------------------------------------------------
+
+void CAPDlg::OnButton(const QString& key) {
+  if (key == QLatin1String("HELP")) {
+    OnCommand(ID_HELP_USER_GUIDE);
+  } else if (key == QLatin1String("EXIT")) {
+    rules_->ExitButton();
+  } else if (key == QLatin1String("MINIMIZE")) {
+    showMinimized();
+  } else if (key == QLatin1String("BUTTON_OK")) {
+    rules_->OkButton();
+  } else if (key == QLatin1String("BUTTON_CANCEL")) {
+    rules_->CancelButton();
+  } else if (key == QLatin1String("BUTTON_APPLY")) {
+    rules_->ApplyButton();
+  } else if (key == QLatin1String("RESTORE")) {
+    rules_->Restore();
+  } else if (key == QLatin1String("SAVE_ON_BOARD")) {
+    onboard_->Start();
+  } else if (key == QLatin1String("BUTTON_MOUSE_PROPERTIES")) {
+    editors_->SlideOutProperties(frameGeometry());
+  } else if (key == QLatin1String("BUTTON_ILLUMINATION")) {
+    editors_->SlideOutIllumination(frameGeometry());
+  } else if (key == QLatin1String("BUTTON_ASSIGNMENTS")) {
+    if (!editors_->AssignmentsExist()) SelectLabel(-1);
+    editors_->ToggleAssignments();
+  } else if (key == QLatin1String("BUTTON_ARMORY")) {
+    editors_->OpenCharacterWindow(sets_->workingSet);
+    rules_->Refresh();
+  } else if (key.endsWith(QLatin1String("_MENU"))) {
+    OpenMenu(key);
+  }
+}
+
+void CAPDlg::OnCommand(int id) {
+  switch (id) {
+    case ID_FILE_EDIT:
+      editors_->EditGameList(sets_->workingSet);
+      rules_->Refresh();
+      break;
+    case ID_FILE_EXPORT: rules_->Export(); break;
+    case ID_FILE_IMPORT: rules_->Import(); break;
+    case ID_FILE_PRINT: Print(); break;
+    case ID_HELP_ABOUT: {
+      CAboutDialog about(startup_.programFolder, startup_.confFolder, this);
+      about.DoModal();
+      break;
+    }
+    case ID_HELP_USER_GUIDE: rules_->OpenUserGuide(); break;
+    case ID_RATE_250:
+    case ID_RATE_500:
+    case ID_RATE_1000: device_->SetPollingRate(id); break;
+    case ID_SHOW_MACRO: device_->ToggleMacroWarning(); break;
+    case ID_LIFT_DEFAULT:
+    case ID_LIFT_LOWER:
+    case ID_LIFT_LOWEST: device_->ChangeLiftDistance(id); break;
+    default: break;
+  }
+}
+
+void CAPDlg::OpenMenu(const QString& key) {
+  std::unique_ptr<QMenu> menu = BuildMenu(key);
+  if (QAction* chosen = menu->exec(QCursor::pos())) OnCommand(chosen->data().toInt());
+}
+
+std::unique_ptr<QMenu> CAPDlg::BuildMenu(const QString& key) {
+  auto owned = std::make_unique<QMenu>(this);
+  QMenu& menu = *owned;
+  auto text = [&](const char* section, const char* item) {
+    auto t = book_->MenuText(ToUtf16(section), ToUtf16(item));
+    return t ? Q(*t) : QString::fromLatin1(item);
+  };
+  auto add = [&](QMenu* m, const QString& label, int id, bool checkable = false, bool checked = false) {
+    QAction* a = m->addAction(label);
+    a->setData(id);
+    a->setCheckable(checkable);
+    a->setChecked(checked);
+  };
+  if (key == QLatin1String("BUTTON_FILE_MENU")) {
+    add(&menu, text("FILE_MENU", "EDIT"), ID_FILE_EDIT);
+    add(&menu, text("FILE_MENU", "EXPORT"), ID_FILE_EXPORT);
+    add(&menu, text("FILE_MENU", "IMPORT"), ID_FILE_IMPORT);
+    add(&menu, text("FILE_MENU", "PRINT"), ID_FILE_PRINT);
+  } else if (key == QLatin1String("BUTTON_TOOLS_MENU")) {
+    const int rate = DeviceChanges::PollingRateCommand(sets_->workingSet.pollingRate);
+    QMenu* rates = menu.addMenu(text("TOOLS_MENU", "CHANGE_POLLING_RATE"));
+    add(rates, text("TOOLS_MENU", "RATE_250"), ID_RATE_250, true, rate == ID_RATE_250);
+    rates->addSeparator();
+    add(rates, text("TOOLS_MENU", "RATE_500"), ID_RATE_500, true, rate == ID_RATE_500);
+    rates->addSeparator();
+    add(rates, text("TOOLS_MENU", "RATE_1000"), ID_RATE_1000, true, rate == ID_RATE_1000);
+    menu.addSeparator();
+    const int lift = DeviceChanges::LiftDistanceCommand(sets_->workingSet.liftDistance);
+    QMenu* lifts = menu.addMenu(QStringLiteral("Lift Distance"));
+    add(lifts, QStringLiteral("Default"), ID_LIFT_DEFAULT, true, lift == ID_LIFT_DEFAULT);
+    lifts->addSeparator();
+    add(lifts, QStringLiteral("Lower"), ID_LIFT_LOWER, true, lift == ID_LIFT_LOWER);
+    lifts->addSeparator();
+    add(lifts, QStringLiteral("Lowest"), ID_LIFT_LOWEST, true, lift == ID_LIFT_LOWEST);
+    menu.addSeparator();
+    add(&menu, text("TOOLS_MENU", "SHOW_MACRO"), ID_SHOW_MACRO, true, device_->MacroWarningChecked());
+  } else {
+    add(&menu, text("HELP_MENU", "USER_GUIDE"), ID_HELP_USER_GUIDE);
+    menu.addSeparator();
+    add(&menu, text("HELP_MENU", "ABOUT"), ID_HELP_ABOUT);
+  }
+  return owned;
+}
+
+void CAPDlg::LabelClicked(int label) {
+  if (label < 0 || label >= kButtonCount) return;
+  SelectLabel(label);
+  editors_->EditButton(label);
+}
+
+void CAPDlg::LabelRightClicked(int label) {
+  SelectLabel(label);
+  const QRect r(labels_[label]->mapToGlobal(QPoint(0, 0)), labels_[label]->size());
+  editors_->OpenButtonMenu(label, r);
+}
+
+QImage CAPDlg::PrintPicture() const {
+  // Read when first printed: start-up does not wait for a picture it may never need.
+  if (printPicture_.isNull()) {
+    const auto skins = ReadSkinSection(SkinDataPath(startup_.programFolder, "Skins.xml"), QStringLiteral("MAIN"));
+    if (auto it = skins.find(QStringLiteral("MAIN_PRINT")); it != skins.end())
+      LoadSkinImage(SkinImagePath(startup_.programFolder, it->second), printPicture_, nullptr, options_.clock);
+  }
+  return printPicture_;
+}
+
+void CAPDlg::Print() {
+  std::u16string labels[kButtonCount];
+  for (int b = 0; b < kButtonCount; ++b) labels[b] = labelTexts_[b];
+  rules_->Print(PrintPicture(), labels);
+}
+
+// --- the view ----------------------------------------------------------------------------------------
+
+void CAPDlg::EnableApply(bool on) {
+  if (CBitmapBtn* b = skin_.Button(QStringLiteral("BUTTON_APPLY"))) b->setEnabled(on);
+}
+
+void CAPDlg::Refresh() {
+  const ProfileSet& set = sets_->workingSet;
+  for (int k = 0; k < kProfileCount; ++k) {
+    if (!profiles_[k]) continue;
+    profiles_[k]->SetLatched(k == set.profileId);
+    profiles_[k]->caption = Q(FieldText(set.profiles[k].profileName));
+    profiles_[k]->update();
+  }
+  LabelButtons(*book_, set, labelTexts_);
+  const bool gameMode = set.gameMode == 1;
+  for (int i = 0; i < kButtonCount; ++i) {
+    if (!labels_[i]) continue;
+    labels_[i]->caption = Q(labelTexts_[i]);
+    labels_[i]->setEnabled(!gameMode);
+    labels_[i]->update();
+  }
+  if (CBitmapBtn* b = skin_.Button(QStringLiteral("ENABLE_IN_GAME_MODE"))) b->SetLatched(gameMode);
+  if (CBitmapBtn* b = skin_.Button(QStringLiteral("RESTORE"))) b->setEnabled(set.gameMode == 0);
+  RedrawGauge();
+  editors_->SetProfileSet(sets_->workingSet);
+}
+
+void CAPDlg::RedrawGauge() { update(QRect(QPoint(79, 255), QPoint(200, 270))); }
+
+void CAPDlg::SelectLabel(int label) {
+  selected_ = label;
+  for (int i = 0; i < kButtonCount; ++i)
+    if (labels_[i]) labels_[i]->SetLatched(i == label);
+}
+
+void CAPDlg::CloseWindow() {
+  QMetaObject::invokeMethod(this, [this] { done(0); }, Qt::QueuedConnection);
+}
+
+void CAPDlg::SlideInAssignments() {
+  if (editors_->AssignmentsExist()) editors_->SlideIn(54);
+}
+
+void CAPDlg::CloseButtonMenu() { editors_->CloseButtonMenu(); }
+
+void CAPDlg::RunProgress(double paceSeconds, bool agentPresent) {
+  CPorgressDlg progress(startup_.programFolder, paceSeconds, agentPresent, *services_, this);
+  progress.move(geometry().center() - QPoint(progress.width() / 2, progress.height() / 2));
+  progress.exec();
+}
+
+// --- painting and input ----------------------------------------------------------------------------
+
+QImage CAPDlg::Compose() const {
+  QImage image = skin_.images.normal.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&image);
+  // The captions of the in-game mode area (from its left edge) and of the profiles (centred).
+  p.setPen(kGold);
+  p.setFont(SkinFont(12, 700));
+  const QFontMetrics fm(p.font());
+  const SkinTextEntry gameMode = skin_.Text(QStringLiteral("IN_GAME_MODE_TEXT"));
+  if (!gameMode.text.isEmpty()) p.drawText(QPoint(gameMode.x, gameMode.y + fm.ascent()), gameMode.text);
+  const SkinTextEntry profiles = skin_.Text(QStringLiteral("PROFILE"));
+  if (!profiles.text.isEmpty())
+    p.drawText(QPoint(profiles.x - fm.horizontalAdvance(profiles.text) / 2, profiles.y + fm.ascent()), profiles.text);
+  const Gauge& g = rules_->gauge();
+  if (g.Visible()) {
+    p.fillRect(QRect(QPoint(79, 255), QPoint(g.FillRight(), 269)), QColor(255, 186, 0));
+    if (g.FillRight() < 166) p.fillRect(QRect(QPoint(g.FillRight() + 1, 255), QPoint(166, 269)), Qt::black);
+    p.setPen(kWhite);
+    p.setFont(SkinFont(12));
+    p.drawText(QRect(QPoint(152, 255), QPoint(200, 270)), Qt::AlignRight | Qt::AlignVCenter, Q(g.Text()));
+  }
+  return image;
+}
+
+void CAPDlg::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.drawImage(0, 0, Compose());
+}
+
+void CAPDlg::keyPressEvent(QKeyEvent* e) {
+  // Enter never closes the window; Esc is Cancel.
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    e->accept();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+void CAPDlg::reject() { rules_->CancelButton(); }
+
+void CAPDlg::moveEvent(QMoveEvent* e) {
+  QDialog::moveEvent(e);
+  if (editors_) editors_->Anchor(frameGeometry());
+}
+
+bool CAPDlg::eventFilter(QObject* watched, QEvent* event) {
+  auto* button = dynamic_cast<CBitmapBtn*>(watched);
+  if (!button || button->dropKind != 1) return QDialog::eventFilter(watched, event);
+  if (event->type() == QEvent::MouseButtonPress) {
+    dragStart_ = static_cast<QMouseEvent*>(event)->position().toPoint();
+  } else if (event->type() == QEvent::MouseMove) {
+    auto* e = static_cast<QMouseEvent*>(event);
+    if ((e->buttons() & Qt::LeftButton) &&
+        (e->position().toPoint() - dragStart_).manhattanLength() >= QApplication::startDragDistance()) {
+      button->setDown(false);
+      CBitmapBtn::DragRunner()(button, button->DragData());
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace orv

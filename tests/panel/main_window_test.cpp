@@ -1,0 +1,318 @@
+// The main window and the progress window as widgets, offscreen, over the product's own skin
+// and a configuration folder of their own; a person, the agent and the timers are played.
+#include "panel/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QMimeData>
+#include <QTest>
+#include <cstdlib>
+
+#include "base/files.h"
+#include "link/messages.h"
+#include "panel/progress_dialog.h"
+#include "profile/profile_files.h"
+#include "skin/bitmap_button.h"
+#include "skin/skin_timer.h"
+#include "tests/panel/panel_fakes.h"
+#include "tests/test_support.h"
+
+namespace orv {
+namespace {
+
+using test::SentMessage;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    ::setenv("ORV_BUS_DIR", (dir / "bus").c_str(), 1);
+    MakeFolders(dir / "bus");
+    startup.programFolder = std::string(ORV_PROGRAM_DIR) + "/";
+    startup.confFolder = dir / "Conf/";
+    startup.profileFolder = dir / "Profile/";
+    MakeFolders(startup.confFolder);
+    test::WriteFile(startup.confFolder + "Config.xml", test::ReadFile(startup.programFolder + "Config.xml"));
+  }
+  void TearDown() override {
+    window.reset();
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("ORV_BUS_DIR");
+  }
+  CAPDlg& Open() {
+    window = std::make_unique<CAPDlg>(startup, CAPDlg::Options{&services, &agent, nullptr, nullptr});
+    window->show();
+    return *window;
+  }
+  static void Settle() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+  bool ApplyEnabled() { return window->Control(QStringLiteral("BUTTON_APPLY"))->isEnabled(); }
+
+  test::TempDir dir;
+  PanelStartup startup;
+  test::FakeServices services;
+  test::FakeAgent agent;
+  std::unique_ptr<CAPDlg> window;
+};
+
+TEST_F(MainWindowTest, Function501DroppedOnTheSeventhLabelIsStoredRelabelledAndEnablesApply) {
+  CAPDlg& w = Open();
+  w.rules().ApplyButton();  // Apply starts enabled; make it off to see the drop turn it on
+  ASSERT_FALSE(ApplyEnabled());
+  CBitmapBtn* seventh = w.Label(6);
+  ASSERT_NE(seventh, nullptr);
+  QMimeData data;
+  data.setText(QStringLiteral("501"));
+  EXPECT_EQ(seventh->OnDragOver(&data), Qt::CopyAction);
+  EXPECT_TRUE(seventh->OnDrop(&data));
+  Settle();
+  EXPECT_EQ(w.sets().workingSet.profiles[0].buttons[6].code, 501);
+  EXPECT_EQ(w.LabelText(6), u"Toggle Character Pane");
+  EXPECT_EQ(seventh->caption, QStringLiteral("Toggle Character Pane"));
+  EXPECT_TRUE(ApplyEnabled());
+  // Only the seventh changed.
+  EXPECT_EQ(w.sets().workingSet.profiles[0].buttons[5].code, w.sets().savedSet.profiles[0].buttons[5].code);
+}
+
+TEST_F(MainWindowTest, StartUpShowsTheProfilesAsksForTheMemorySizeAndDrawsTheGauge) {
+  CAPDlg& w = Open();
+  EXPECT_TRUE(ApplyEnabled());
+  EXPECT_EQ(agent.Messages(), (std::vector<SentMessage>{{false, UM_QUERY_MEMORY_SIZE, 0, 0}}));
+  EXPECT_EQ(w.windowTitle().toStdU16String(), kPanelWindowTitle);
+  EXPECT_TRUE(w.ProfileButton(0)->latched());
+  EXPECT_FALSE(w.ProfileButton(1)->latched());
+  EXPECT_EQ(w.ProfileButton(2)->caption, QStringLiteral("Profile 3"));
+  EXPECT_FALSE(w.mask().isEmpty());  // shaped by its outline
+  // The default profile needs 23 units of 4096: the bar barely starts, the text says 1 %.
+  EXPECT_EQ(w.rules().gauge().units, 23);
+  EXPECT_EQ(w.rules().gauge().Text(), u"   1%");
+  w.rules().MemorySize(46);
+  const QImage half = w.Compose();
+  EXPECT_EQ(half.pixelColor(100, 262), QColor(255, 186, 0));
+  EXPECT_EQ(half.pixelColor(150, 262), QColor(0, 0, 0));
+}
+
+TEST_F(MainWindowTest, TheAreaCaptionsAndTheTabCaptionsAreDrawn) {
+  CAPDlg& w = Open();
+  // The drawer tabs and the character button carry their tooltips as captions, each in its layout.
+  struct Tab {
+    const char* key;
+    bool CBitmapBtn::*layout;
+  };
+  const Tab tabs[] = {{"BUTTON_MOUSE_PROPERTIES", &CBitmapBtn::rotateUp},
+                      {"BUTTON_ILLUMINATION", &CBitmapBtn::centreBold},
+                      {"BUTTON_ASSIGNMENTS", &CBitmapBtn::rotateDown},
+                      {"BUTTON_ARMORY", &CBitmapBtn::light}};
+  for (const Tab& tab : tabs) {
+    CBitmapBtn* b = w.Control(QString::fromLatin1(tab.key));
+    ASSERT_NE(b, nullptr) << tab.key;
+    EXPECT_TRUE(b->*tab.layout) << tab.key;
+    EXPECT_FALSE(b->caption.isEmpty()) << tab.key;
+    EXPECT_EQ(b->caption, b->tooltipText()) << tab.key;
+  }
+  // The captions of the in-game mode and profile areas are drawn in gold where Strings.xml puts
+  // them; the picture has none there.
+  const QImage composed = w.Compose();
+  const QImage& background = w.skin().images.normal;
+  auto goldPixelsNear = [&](const SkinTextEntry& e, bool centred) {
+    int gold = 0;
+    const int left = centred ? e.x - 40 : e.x;
+    for (int y = e.y; y < e.y + 14; ++y)
+      for (int x = left; x < left + 80; ++x)
+        if (composed.pixelColor(x, y) != background.pixelColor(x, y) && composed.pixelColor(x, y).red() > 200) ++gold;
+    return gold;
+  };
+  const SkinTextEntry gameMode = w.skin().Text(QStringLiteral("IN_GAME_MODE_TEXT"));
+  const SkinTextEntry profiles = w.skin().Text(QStringLiteral("PROFILE"));
+  ASSERT_FALSE(gameMode.text.isEmpty());
+  ASSERT_FALSE(profiles.text.isEmpty());
+  EXPECT_GT(goldPixelsNear(gameMode, false), 20);
+  EXPECT_GT(goldPixelsNear(profiles, true), 20);
+}
+
+TEST_F(MainWindowTest, TheWindowIsFoundByItsTitleAndTheAgentsNoticesReachIt) {
+  CAPDlg& w = Open();
+  const WindowHandle found = bus::FindWindow(kPanelWindowTitle);
+  ASSERT_NE(found, 0u);
+  EXPECT_EQ(found, w.BusWindow::windowHandle());
+  ASSERT_TRUE(bus::Post(found, UM_SELECT_PROFILE, 4, 0));
+  ASSERT_TRUE(bus::Post(found, UM_DPI_CHANGED, 2, 4));
+  ASSERT_TRUE(bus::Post(found, UM_BUTTON_EVENT, 9, 1));
+  bus::PumpFor(200, [&] { return w.selectedLabel() == 9; });
+  EXPECT_TRUE(w.ProfileButton(4)->latched());
+  EXPECT_EQ(w.sets().savedSet.profileId, 4);
+  EXPECT_EQ(w.sets().workingSet.profiles[4].dpiStep, 2);
+  EXPECT_EQ(w.selectedLabel(), 9);
+  EXPECT_TRUE(w.Label(9)->latched());
+}
+
+TEST_F(MainWindowTest, EnterIsSwallowedAndEscCancelsWithoutSaving) {
+  CAPDlg& w = Open();
+  w.sets().workingSet.profiles[0].buttons[0].code = 9;
+  QTest::keyClick(&w, Qt::Key_Return);
+  Settle();
+  EXPECT_TRUE(w.isVisible());
+  QTest::keyClick(&w, Qt::Key_Escape);
+  Settle();
+  EXPECT_FALSE(w.isVisible());
+  auto onDisk = std::make_unique<ProfileSet>();
+  LoadProfileSet(startup.confFolder + "Config.xml", *onDisk);
+  EXPECT_EQ(onDisk->profiles[0].buttons[0].code, 1);
+}
+
+TEST_F(MainWindowTest, GameModeDisablesTheLabelsAndRestore) {
+  CAPDlg& w = Open();
+  CBitmapBtn* mode = w.Control(QStringLiteral("ENABLE_IN_GAME_MODE"));
+  ASSERT_NE(mode, nullptr);
+  QTest::mouseClick(mode, Qt::LeftButton);
+  Settle();
+  EXPECT_EQ(w.sets().workingSet.gameMode, 1);
+  EXPECT_TRUE(mode->latched());
+  for (int i = 0; i < kButtonCount; ++i) EXPECT_FALSE(w.Label(i)->isEnabled()) << i;
+  EXPECT_FALSE(w.Control(QStringLiteral("RESTORE"))->isEnabled());
+  QTest::mouseClick(mode, Qt::LeftButton);
+  Settle();
+  EXPECT_EQ(w.sets().workingSet.gameMode, 0);
+  EXPECT_TRUE(w.Label(0)->isEnabled());
+  EXPECT_TRUE(w.Control(QStringLiteral("RESTORE"))->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheMenusCarryTheirItemsAndCheckMarks) {
+  CAPDlg& w = Open();
+  w.sets().workingSet.pollingRate = 2;
+  w.sets().workingSet.liftDistance = 3;
+  std::unique_ptr<QMenu> tools = w.BuildMenu(QStringLiteral("BUTTON_TOOLS_MENU"));
+  std::map<int, bool> checked;
+  std::function<void(QMenu*)> walk = [&](QMenu* m) {
+    for (QAction* a : m->actions()) {
+      if (a->menu()) walk(a->menu());
+      else if (!a->isSeparator()) checked[a->data().toInt()] = a->isChecked();
+    }
+  };
+  walk(tools.get());
+  EXPECT_EQ(checked, (std::map<int, bool>{{ID_RATE_250, false}, {ID_RATE_500, true}, {ID_RATE_1000, false},
+                                          {ID_LIFT_DEFAULT, false}, {ID_LIFT_LOWER, false}, {ID_LIFT_LOWEST, true},
+                                          {ID_SHOW_MACRO, true}}));
+  std::unique_ptr<QMenu> file = w.BuildMenu(QStringLiteral("BUTTON_FILE_MENU"));
+  QStringList texts;
+  for (QAction* a : file->actions()) texts << a->text();
+  EXPECT_EQ(texts.size(), 4);
+  EXPECT_EQ(file->actions()[3]->data().toInt(), ID_FILE_PRINT);
+}
+
+TEST_F(MainWindowTest, ThePrintoutIsComposedOnTheProductsPrintPicture) {
+  CAPDlg& w = Open();
+  ASSERT_FALSE(w.PrintPicture().isNull());
+  w.OnCommand(ID_FILE_PRINT);
+  ASSERT_EQ(services.printed.size(), 1u);
+  EXPECT_EQ(services.printed[0].size(), w.PrintPicture().size());
+  EXPECT_NE(services.printed[0], w.PrintPicture().convertToFormat(QImage::Format_RGB32));
+}
+
+TEST_F(MainWindowTest, MissingSkinFilesEndInTheErrorBox) {
+  startup.programFolder = dir / "nothing/";
+  CAPApp app(CAPApp::Environment{[] { return false; }, startup.programFolder, ""});
+  test::FakeServices boxes;
+  app.RunMainWindow([&](const PanelStartup&) { CAPDlg w(startup, CAPDlg::Options{&services, &agent}); }, boxes,
+                    [](std::exception_ptr e, std::u16string& text) {
+                      try {
+                        std::rethrow_exception(e);
+                      } catch (const xException& x) {
+                        text = x.message().toStdU16String();
+                        return true;
+                      } catch (...) {
+                        return false;
+                      }
+                    });
+  EXPECT_EQ(boxes.boxes, (std::vector<std::u16string>{u"Can't open the picture for software"}));
+  EXPECT_EQ(boxes.boxTitles, (std::vector<std::u16string>{u"Error"}));
+}
+
+// Timers the test moves by hand.
+class ManualTimers : public SkinTimerFactory {
+ public:
+  class Timer : public SkinTimer {
+   public:
+    explicit Timer(ManualTimers& owner) : owner_(owner) { owner_.timers.push_back(this); }
+    ~Timer() override { std::erase(owner_.timers, this); }
+    void Start(int ms, bool) override {
+      period = ms;
+      active = true;
+    }
+    void Stop() override { active = false; }
+    bool Active() const override { return active; }
+    int period = 0;
+    bool active = false;
+
+   private:
+    ManualTimers& owner_;
+  };
+  std::unique_ptr<SkinTimer> Create() override { return std::make_unique<Timer>(*this); }
+  std::vector<Timer*> timers;
+};
+
+class ProgressWindowTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    SetSkinTimerFactory(&timers);
+  }
+  void TearDown() override {
+    SetSkinTimerFactory(nullptr);
+    MainWindowTest::TearDown();
+  }
+  ManualTimers timers;
+};
+
+TEST_F(ProgressWindowTest, ItIsFoundByItsTitleCreepsBetweenReportsAndClosesOneTickAfter100) {
+  CPorgressDlg progress(std::string(ORV_PROGRAM_DIR) + "/", 2.0, true, services);
+  progress.show();
+  ASSERT_EQ(timers.timers.size(), 1u);
+  EXPECT_EQ(timers.timers[0]->period, 40);
+  EXPECT_FALSE(progress.mask().isEmpty());
+  const WindowHandle found = bus::FindWindow(kProgressWindowTitle);
+  ASSERT_EQ(found, progress.BusWindow::windowHandle());
+  for (int i = 0; i < 30; ++i) progress.Advance();
+  EXPECT_NEAR(progress.model().fraction(), 0.24f, 1e-4);
+  // The bar on the picture ends at 16 + 222 x p.
+  QImage shown = progress.Compose();
+  EXPECT_EQ(shown.pixelColor(16 + 50, 40), QColor(255, 186, 0));
+  EXPECT_NE(shown.pixelColor(16 + 60, 40), QColor(255, 186, 0));
+  QTest::keyClick(&progress, Qt::Key_Escape);
+  QTest::keyClick(&progress, Qt::Key_Return);
+  Settle();
+  EXPECT_TRUE(progress.isVisible());
+
+  ASSERT_TRUE(bus::Post(found, UM_PROGRESS, 100, 0));
+  bus::PumpFor(200, [&] { return progress.model().stage() == 1; });
+  EXPECT_EQ(progress.model().stage(), 1);
+  progress.Advance();
+  Settle();
+  EXPECT_FALSE(progress.isVisible());
+  EXPECT_EQ(progress.result(), 1);
+  EXPECT_TRUE(services.Notices().empty());
+}
+
+TEST_F(ProgressWindowTest, WithoutAReportItGivesUpAfter400TicksWithTheFailureMessage) {
+  CPorgressDlg progress(std::string(ORV_PROGRAM_DIR) + "/", 1.0, false, services);
+  progress.show();
+  EXPECT_EQ(progress.model().stage(), 2);
+  for (int i = 0; i < 400; ++i) progress.Advance();
+  EXPECT_EQ(services.Notices(), (std::vector<std::u16string>{u"Failure to save macro on Board"}));
+  EXPECT_TRUE(progress.isVisible());
+  progress.Advance();
+  Settle();
+  EXPECT_FALSE(progress.isVisible());
+}
+
+TEST_F(ProgressWindowTest, AFailedReportShowsTheFailure) {
+  CPorgressDlg progress(std::string(ORV_PROGRAM_DIR) + "/", 1.0, true, services);
+  progress.OnProgress(100, 1);
+  EXPECT_EQ(services.Notices(), (std::vector<std::u16string>{u"Failure to save macro on Board"}));
+  EXPECT_FLOAT_EQ(progress.model().fraction(), 1.0f);
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,198 @@
+#pragma once
+// Stand-ins for what a person answers and what the desktop and the agent do, for the panel's
+// rules: each records what it was asked and answers from a queue.
+#include <QImage>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "panel/main_state.h"
+#include "panel/panel_services.h"
+#include "panel/panel_store.h"
+
+namespace orv::test {
+
+class FakeServices : public PanelServices {
+ public:
+  void WarningOne(std::u16string_view text) override {
+    std::lock_guard lock(mutex_);
+    notices.emplace_back(text);
+  }
+  int WarningTwo(std::u16string_view text, std::u16string_view title) override {
+    questions.emplace_back(text);
+    questionTitles.emplace_back(title);
+    return Next(answers, 2);
+  }
+  int WarningThree2() override {
+    ++liftWarnings;
+    return Next(liftWarningAnswers, 1);
+  }
+  void MessageBox(std::u16string_view text, std::u16string_view title, bool error) override {
+    boxes.emplace_back(text);
+    boxTitles.emplace_back(title);
+    boxErrors.push_back(error);
+  }
+  std::optional<std::string> OpenFileName(const FileDialogRequest& request) override {
+    openRequests.push_back(request);
+    return NextPath();
+  }
+  std::optional<std::string> SaveFileName(const FileDialogRequest& request) override {
+    saveRequests.push_back(request);
+    return NextPath();
+  }
+  bool OpenDocument(const std::string& path) override {
+    documents.push_back(path);
+    return documentOpens;
+  }
+  bool PrintPage(const QImage& page) override {
+    printed.push_back(page);
+    return printerPresent;
+  }
+  std::vector<std::u16string> Notices() {
+    std::lock_guard lock(mutex_);
+    return notices;
+  }
+  void Reset() {
+    std::lock_guard lock(mutex_);
+    notices.clear();
+    answers.clear();
+    liftWarningAnswers.clear();
+    paths.clear();
+    documentOpens = true;
+    printerPresent = true;
+    printed.clear();
+    questions.clear(), questionTitles.clear(), boxes.clear(), boxTitles.clear(), boxErrors.clear();
+    openRequests.clear(), saveRequests.clear(), documents.clear();
+    liftWarnings = 0;
+  }
+
+  std::deque<int> answers;             // WarningTwo answers; 2 when empty
+  std::deque<int> liftWarningAnswers;  // WarningThree2 answers; 1 when empty
+  std::deque<std::optional<std::string>> paths;  // file dialog answers; cancelled when empty
+  bool documentOpens = true;
+  bool printerPresent = true;
+  std::vector<QImage> printed;
+
+  std::vector<std::u16string> questions, questionTitles, boxes, boxTitles;
+  std::vector<bool> boxErrors;
+  std::vector<FileDialogRequest> openRequests, saveRequests;
+  std::vector<std::string> documents;
+  int liftWarnings = 0;
+
+ private:
+  static int Next(std::deque<int>& q, int otherwise) {
+    if (q.empty()) return otherwise;
+    int a = q.front();
+    q.pop_front();
+    return a;
+  }
+  std::optional<std::string> NextPath() {
+    if (paths.empty()) return std::nullopt;
+    auto p = paths.front();
+    paths.pop_front();
+    return p;
+  }
+  std::mutex mutex_;
+  std::vector<std::u16string> notices;
+};
+
+struct SentMessage {
+  bool sent;  // Send rather than Post
+  uint32_t code;
+  WParam wParam;
+  LParam lParam;
+  bool operator==(const SentMessage&) const = default;
+};
+
+class FakeAgent : public AgentTransport {
+ public:
+  bool UsesPipe() const override { return pipe; }
+  bool AgentPresent() override { return present; }
+  LResult Post(uint32_t code, WParam w, LParam l) override {
+    std::lock_guard lock(mutex_);
+    messages.push_back({false, code, w, l});
+    return present || pipe ? 1 : 0;
+  }
+  LResult Send(uint32_t code, WParam w, LParam l) override {
+    std::lock_guard lock(mutex_);
+    messages.push_back({true, code, w, l});
+    if (pipe) return 1;
+    if (!present) return 0;
+    if (sendResults.empty()) return 1;
+    LResult r = sendResults.front();
+    sendResults.pop_front();
+    return r;
+  }
+  bool PostToWindow(std::u16string_view title, uint32_t code, WParam w, LParam l) override {
+    std::lock_guard lock(mutex_);
+    if (!windowPresent) return false;
+    windowPosts.push_back({std::u16string(title), {false, code, w, l}});
+    cv_.notify_all();
+    return true;
+  }
+  std::vector<SentMessage> Messages() {
+    std::lock_guard lock(mutex_);
+    return messages;
+  }
+  void Reset() {
+    std::lock_guard lock(mutex_);
+    present = true, pipe = false, windowPresent = true;
+    sendResults.clear(), messages.clear(), windowPosts.clear();
+  }
+  // Waits (at most `ms` of real time) for a post to another window.
+  bool WaitForWindowPost(int ms) {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !windowPosts.empty(); });
+  }
+
+  bool present = true;
+  bool pipe = false;
+  bool windowPresent = true;
+  std::deque<LResult> sendResults;
+  std::vector<SentMessage> messages;
+  std::vector<std::pair<std::u16string, SentMessage>> windowPosts;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+};
+
+class FakeView : public MainView {
+ public:
+  void EnableApply(bool on) override { applyEnabled = on; }
+  void Refresh() override { ++refreshes; }
+  void RedrawGauge() override { ++gaugeRedraws; }
+  void SelectLabel(int label) override { selected = label; }
+  void CloseWindow() override { ++closes; }
+  void SlideInAssignments() override { ++slideIns; }
+  void CloseButtonMenu() override { ++menuCloses; }
+
+  bool applyEnabled = false;
+  int refreshes = 0, gaugeRedraws = 0, selected = -2, closes = 0, slideIns = 0, menuCloses = 0;
+};
+
+// A store whose writes can be made to fail, over a real one.
+class FailingStore : public PanelStore {
+ public:
+  explicit FailingStore(PanelStore& inner) : inner_(inner) {}
+  void Load(ProfileSet& set) override { inner_.Load(set); }
+  bool Save(const ProfileSet& set) override {
+    ++saves;
+    return failSaves ? false : inner_.Save(set);
+  }
+  bool WriteValue(ConfigValue v, int n) override { return failValues ? false : inner_.WriteValue(v, n); }
+  int ReadValue(ConfigValue v) override { return inner_.ReadValue(v); }
+  int ToggleMacroWarning() override { return inner_.ToggleMacroWarning(); }
+
+  bool failSaves = false;
+  bool failValues = false;
+  int saves = 0;
+
+ private:
+  PanelStore& inner_;
+};
+
+}  // namespace orv::test

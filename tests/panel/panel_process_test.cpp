@@ -1,0 +1,289 @@
+// OrvMouseSim, OrvAgent and OrvPanel as real processes on a private Xvfb, the panel driven by
+// XTest clicks and keys on its real windows: what a user does, end to end.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "base/files.h"
+#include "base/text.h"
+#include "link/messages.h"
+#include "link/window_bus.h"
+#include "profile/profile_files.h"
+#include "tests/platform/x11/x_driver.h"
+#include "tests/sim/sim_process.h"
+#include "tests/test_support.h"
+#include "tests/x11_server.h"
+
+namespace orv::test {
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// A program of the product, ended when the object goes.
+class Program {
+ public:
+  // With `asUser` (a user id) the program runs as that user, through setpriv.
+  explicit Program(const char* path, int asUser = -1) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 0);
+      ::dup2(null, 1);
+      if (asUser >= 0) {
+        const std::string id = std::to_string(asUser);
+        ::execlp("setpriv", "setpriv", ("--reuid=" + id).c_str(), ("--regid=" + id).c_str(), "--clear-groups", path,
+                 static_cast<char*>(nullptr));
+      } else {
+        ::execl(path, path, static_cast<char*>(nullptr));
+      }
+      ::_exit(127);
+    }
+  }
+  ~Program() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+  bool Running() { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+const std::string kPanelTitle = ToUtf8(kPanelWindowTitle);
+
+class PanelProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (xvfb_.display().empty()) GTEST_SKIP() << "Xvfb could not be started";
+    for (const std::string& d : {dir_ / "config", dir_ / "runtime", dir_ / "device", dir_ / "bus", dir_ / "files"})
+      ::mkdir(d.c_str(), 0700);
+    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", (dir_ / "runtime").c_str(), 1);
+    ::setenv("ORV_DEVICE_DIR", device_.c_str(), 1);
+    ::setenv("ORV_BUS_DIR", (dir_ / "bus").c_str(), 1);
+    ::setenv("ORV_PIPE_DIR", (dir_ / "runtime").c_str(), 1);
+    ::setenv("ORV_INPUT", ("record:" + record_).c_str(), 1);
+    ::setenv("ORV_TIME_SCALE", "0.02", 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    x_ = std::make_unique<XDriver>(xvfb_.display());
+    ASSERT_TRUE(x_->ok());
+  }
+  void TearDown() override {
+    panel_.reset();
+    agent_.reset();
+    sim_.reset();
+    x_.reset();
+    ::unsetenv("QT_QPA_PLATFORM");
+  }
+  void StartAll() {
+    sim_ = std::make_unique<SimProcess>(device_);
+    ASSERT_TRUE(sim_->ready());
+    agent_ = std::make_unique<Program>(ORV_AGENT_PROGRAM);
+    ASSERT_TRUE(WaitUntil([] { return bus::FindWindow(kAgentWindowTitle) != 0; }));
+    panel_ = std::make_unique<Program>(ORV_PANEL_PROGRAM);
+    main_ = x_->Find(kPanelTitle);
+    ASSERT_TRUE(main_) << "the panel's window did not show";
+    // Clicks go to a window that has drawn itself where it stays.
+    ASSERT_TRUE(WaitUntil([&] { return x_->Brightness(main_.x + 696, main_.y + 112, 108, 48) > 0; }, 10000))
+        << "the panel's window did not draw itself";
+    main_ = x_->Find(kPanelTitle);
+  }
+  std::unique_ptr<ProfileSet> Config() {
+    auto set = std::make_unique<ProfileSet>();
+    LoadProfileSet(ConfFolder() + "/Config.xml", *set);
+    return set;
+  }
+  std::string ConfFolder() { return dir_ / "config/Veltrix/Orvandel Tidefall MMO Gaming Mouse/Conf"; }
+  std::string Record() { return ReadFile(record_); }
+
+  XvfbServer xvfb_{"1280x800x24"};  // room for the whole main window
+  TempDir dir_;
+  std::string device_ = dir_ / "device";
+  std::string record_ = dir_ / "input.rec";
+  std::unique_ptr<XDriver> x_;
+  std::unique_ptr<SimProcess> sim_;
+  std::unique_ptr<Program> agent_, panel_;
+  XWindowBox main_;
+};
+
+// The road of one edit: a profile whose seventh button carries 501 imported through the file
+// dialog, applied, reloaded by the agent, and the mouse's seventh button tapping C.
+TEST_F(PanelProcessTest, AnImportedProfileAppliedReachesTheAgentAndItsButtonTapsC) {
+  auto exported = std::make_unique<ProfileSet>();
+  ResetProfileSet(*exported);
+  ValidateProfileSet(*exported);
+  exported->profiles[0].buttons[6].code = 501;
+  CopyText(exported->profiles[0].profileName, u"Raid");
+  const std::string file = dir_ / "files/raid.xml";
+  ASSERT_TRUE(ExportProfile(file, *exported));
+  StartAll();
+  const auto profileOne = [&] { return x_->Brightness(main_.x + 688 + 8, main_.y + 104 + 8, 108, 48); };
+  ASSERT_TRUE(WaitUntil([&] { return profileOne() > 0; }, 5000)) << "the main window did not draw itself";
+  const double named = profileOne();
+
+  // File menu (its button), Import (the third item), the path typed into the open dialog.
+  x_->Click(main_, 330 + 32, 20 + 13);
+  ASSERT_TRUE(x_->FindPopup()) << "the File menu did not open";
+  x_->Key("Down");
+  x_->Key("Down");
+  x_->Key("Down");
+  x_->Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return x_->Shown("Open") || x_->Shown("Open File"); }, 10000)) << "no file dialog";
+  const XWindowBox dialog = x_->Shown("Open") ? x_->Find("Open", 0) : x_->Find("Open File", 0);
+  ASSERT_TRUE(x_->WaitFocusIn(dialog)) << "the file dialog did not take the keyboard";
+  x_->Type(file);
+  x_->Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !x_->Shown("Open") && !x_->Shown("Open File"); }, 10000));
+  // The imported profile's name replaces "Profile 1" on its button.
+  ASSERT_TRUE(WaitUntil([&] { return profileOne() != named; }, 5000)) << "the import did not reach the window";
+
+  // Apply: Config.xml holds 501 and the agent reloads it.
+  // A pop-up still open (the dialog's completion list) would take the click that closes it.
+  ASSERT_TRUE(WaitUntil([&] { return !x_->FindPopup(0, 0); }, 5000)) << "a pop-up stays open";
+  x_->Click(main_, 876 + 37, 506 + 15);
+  ASSERT_TRUE(WaitUntil([&] { return Config()->profiles[0].buttons[6].code == 501; }, 10000));
+  EXPECT_EQ(FieldText(Config()->profiles[0].profileName), u"Raid");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the agent's pause before its reload
+
+  const std::string before = Record();
+  ASSERT_EQ(sim_->Command({"press", "1032"}).status, 0);
+  ASSERT_EQ(sim_->Command({"release", "1032"}).status, 0);
+  ASSERT_TRUE(WaitUntil([&] { return Record().size() > before.size() && Record().find("vk=67", before.size()) != std::string::npos; }, 5000))
+      << Record().substr(before.size());
+  const std::string tap = Record().substr(before.size());
+  const size_t down = tap.find("key vk=67 ");
+  const size_t up = tap.find("key vk=67 ", down + 1);
+  ASSERT_NE(down, std::string::npos);
+  ASSERT_NE(up, std::string::npos) << tap;
+  EXPECT_NE(tap.find("flags=2", up), std::string::npos) << tap;
+}
+
+// Profile 3 dragged onto profile 5 and the question confirmed: profile 5 becomes a copy.
+TEST_F(PanelProcessTest, AProfileDraggedOntoAnotherAndConfirmedIsCopied) {
+  auto set = std::make_unique<ProfileSet>();
+  ResetProfileSet(*set);
+  ValidateProfileSet(*set);
+  CopyText(set->profiles[2].profileName, u"Three");
+  set->profiles[2].buttons[3].code = 603;
+  MakeFolders(ConfFolder());
+  ASSERT_TRUE(ReplaceFileContents(ConfFolder() + "/Config.xml", {NewConfigDocument(*set)}));
+  StartAll();
+
+  x_->Drag(main_, 688 + 62, 178 + 32, 688 + 62, 252 + 32);
+  // The question: a skinned yes/no dialog over the main window.
+  const XWindowBox question = x_->FindOther(main_.window);
+  ASSERT_TRUE(question) << "no question";
+  x_->Click(question, 108 + 50, 164 + 15);  // Yes
+  ASSERT_TRUE(WaitUntil([&] { return !x_->FindOther(main_.window, 0); }));
+  x_->Click(main_, 876 + 37, 506 + 15);  // Apply
+  ASSERT_TRUE(WaitUntil([&] { return FieldText(Config()->profiles[4].profileName) == u"Three"; }));
+  auto saved = Config();
+  EXPECT_EQ(saved->profiles[4].buttons[3].code, 603);
+  EXPECT_EQ(std::memcmp(&saved->profiles[4], &saved->profiles[2], sizeof(Profile)), 0);
+}
+
+// A profile switched by a button of the mouse shows in the panel as the active one.
+TEST_F(PanelProcessTest, AProfileSwitchedByTheMouseShowsInThePanel) {
+  auto set = std::make_unique<ProfileSet>();
+  ResetProfileSet(*set);
+  ValidateProfileSet(*set);
+  set->profiles[0].buttons[6].code = 33;  // switch to profile 2
+  MakeFolders(ConfFolder());
+  ASSERT_TRUE(ReplaceFileContents(ConfFolder() + "/Config.xml", {NewConfigDocument(*set)}));
+  StartAll();
+  const auto profileButton = [&](int x, int y) { return x_->Brightness(main_.x + x + 8, main_.y + y + 8, 108, 48); };
+  // Once the window has drawn itself, profile 1 shows as the active one.
+  EXPECT_TRUE(WaitUntil([&] { return profileButton(688, 104) > profileButton(818, 104) + 5; }, 5000))
+      << "profile 1 should be shown active";
+  ASSERT_EQ(sim_->Command({"press", "1032"}).status, 0);
+  ASSERT_EQ(sim_->Command({"release", "1032"}).status, 0);
+  ASSERT_TRUE(WaitUntil([&] { return Config()->profileId == 1; })) << "the agent did not switch";
+  EXPECT_TRUE(WaitUntil([&] { return profileButton(818, 104) > profileButton(688, 104) + 5; }, 5000))
+      << "the panel does not show profile 2 active";
+}
+
+// The on-board save: the progress window runs until the agent reports 100 %, and the
+// simulator's memory holds the profile.
+TEST_F(PanelProcessTest, TheOnBoardSaveReachesTheMousesMemoryAndTheProgressWindowCloses) {
+  StartAll();
+  const std::string progressTitle = ToUtf8(kProgressWindowTitle);
+  const std::string before = sim_->Command({"state"}).out;
+  x_->Click(main_, 66 + 76, 284 + 15);  // SAVE_ON_BOARD
+  ASSERT_TRUE(x_->Find(progressTitle, 5000)) << "no progress window";
+  ASSERT_TRUE(x_->WaitGone(progressTitle, 20000)) << "the progress window stayed";
+  const std::string state = sim_->Command({"state"}).out;
+  const size_t at = state.find("\"onboard_length\":");
+  ASSERT_NE(at, std::string::npos) << state;
+  EXPECT_NE(std::atoi(state.c_str() + at + 17), 0) << state;
+  EXPECT_NE(state, before);
+  // No failure was shown.
+  EXPECT_FALSE(x_->Shown("Notice"));
+}
+
+// An agent running as root and a panel running as another user: the panel's messages travel
+// over the pipe and reach the agent, which sets the mouse's polling rate.
+TEST_F(PanelProcessTest, APanelUnderARootAgentTalksThroughThePipe) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root: the agent runs as root, the panel as user 65534";
+  constexpr int kUser = 65534;
+  // The panel's own folders, and the shared ones it must reach.
+  ::chmod(dir_.path().c_str(), 0755);
+  for (const std::string& d : {dir_ / "user", dir_ / "user/config", dir_ / "user/runtime"}) {
+    ::mkdir(d.c_str(), 0700);
+    ASSERT_EQ(::chown(d.c_str(), kUser, kUser), 0);
+  }
+  ::chmod((dir_ / "bus").c_str(), 01777);
+  ::chmod((dir_ / "runtime").c_str(), 0755);  // the pipe's folder
+  sim_ = std::make_unique<SimProcess>(device_);
+  ASSERT_TRUE(sim_->ready());
+  agent_ = std::make_unique<Program>(ORV_AGENT_PROGRAM);
+  ASSERT_TRUE(WaitUntil([] { return bus::FindWindow(kAgentWindowTitle) != 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return ::access((dir_ / "runtime/ORVTidefallMouse").c_str(), F_OK) == 0; }))
+      << "the root agent has no pipe";
+  const std::string before = sim_->Command({"state"}).out;
+  ASSERT_NE(before.find("\"polling_rate\":2"), std::string::npos) << before;
+
+  ::setenv("XDG_CONFIG_HOME", (dir_ / "user/config").c_str(), 1);
+  ::setenv("XDG_RUNTIME_DIR", (dir_ / "user/runtime").c_str(), 1);
+  panel_ = std::make_unique<Program>(ORV_PANEL_PROGRAM, kUser);
+  main_ = x_->Find(kPanelTitle);
+  ASSERT_TRUE(main_) << "the panel's window did not show";
+  // Tools > Polling Rate > 250 Hz.
+  x_->Click(main_, 398 + 32, 20 + 13);
+  const XWindowBox tools = x_->FindPopup();
+  ASSERT_TRUE(tools) << "the Tools menu did not open";
+  x_->Key("Down");
+  x_->Key("Right");
+  // The sub-menu is a pop-up of its own.
+  EXPECT_TRUE(x_->FindPopup(tools.window, 5000)) << "the polling rate menu did not open";
+  x_->Key("Return");
+  EXPECT_TRUE(WaitUntil([&] { return sim_->Command({"state"}).out.find("\"polling_rate\":3") != std::string::npos; },
+                        10000))
+      << sim_->Command({"state"}).out;
+  auto panelConfig = std::make_unique<ProfileSet>();
+  LoadProfileSet(dir_ / "user/config/Veltrix/Orvandel Tidefall MMO Gaming Mouse/Conf/Config.xml", *panelConfig);
+  EXPECT_EQ(panelConfig->pollingRate, 3);
+}
+
+}  // namespace
+}  // namespace orv::test
