@@ -84,7 +84,8 @@ int FirmwareUpdate::UpdateFirmware(const std::u16string* path) {
     file = ToUtf16(programFolder_) + file;
   }
   std::string image;
-  if (!ReadWholeFile(ToUtf8(file), image)) return -1;
+  // An empty image would have the loader erase the firmware and take nothing in its place.
+  if (!ReadWholeFile(ToUtf8(file), image) || image.empty()) return -1;
   IoctlResult info = driver_.Request(IOCTL_GET_DEVICE_INFO, {}, kDeviceInfoSize);
   if (!info.ok || info.out.size() != kDeviceInfoSize) return -1;
   uint32_t start = BigEndian16(info.out, 8), eraseWait = BigEndian16(info.out, 10), blockDelay = BigEndian16(info.out, 12);

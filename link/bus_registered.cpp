@@ -99,7 +99,10 @@ uint32_t CodeFromTable(const std::string& utf8) {
   ssize_t n;
   while (text.size() <= kMaxTableSize && (n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
   std::map<std::string, uint32_t> byName;
+  // A code this process has handed out already is never another name's (the caller holds
+  // g_registeredMutex).
   std::set<uint32_t> taken;
+  for (const auto& [other, c] : g_registered) taken.insert(c);
   size_t pos = 0;
   while (pos < text.size()) {
     size_t eol = text.find('\n', pos);
@@ -109,7 +112,8 @@ uint32_t CodeFromTable(const std::string& utf8) {
     size_t space = line.find(' ');
     if (space == std::string::npos) continue;
     uint32_t c = static_cast<uint32_t>(std::strtoul(line.c_str(), nullptr, 16));
-    if (c < kFirstRegisteredMessage || c > 0xFFFF) continue;  // not a registered code: ignored
+    // Not a registered code, or a code a line before gave another name (a hand edit): ignored.
+    if (c < kFirstRegisteredMessage || c > 0xFFFF || taken.count(c)) continue;
     byName.emplace(line.substr(space + 1), c);
     taken.insert(c);
   }

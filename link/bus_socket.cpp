@@ -124,8 +124,27 @@ bool WaitServicing(ThreadContext& t, int fd, short events, int timeoutMs, const 
   return ok;
 }
 
+namespace {
+
+// Lets go of the connections to windows whose process has closed its end (the window is gone),
+// so that a process does not keep one descriptor for every window it has ever reached.
+void DropClosedConnections(ThreadContext& t) {
+  for (auto it = t.outgoing.begin(); it != t.outgoing.end();) {
+    pollfd p{it->second.fd, 0, 0};
+    if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR))) {
+      ::close(it->second.fd);
+      it = t.outgoing.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+}  // namespace
+
 Outgoing* Connection(ThreadContext& t, WindowHandle h) {
   if (auto it = t.outgoing.find(h); it != t.outgoing.end()) return &it->second;
+  DropClosedConnections(t);
   // Only a window that counts is connected to: its .window file and its socket belong to one
   // trusted user, and the process listening is that user's.
   Folder folder = CurrentFolder();

@@ -10,6 +10,10 @@
 #include <cstring>
 #include <iconv.h>
 
+#include <map>
+#include <mutex>
+#include <string>
+
 namespace orv {
 namespace {
 
@@ -98,6 +102,29 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string_
   out.resize(used);
   ::iconv_close(cd);
   return true;
+}
+
+// Whether iconv's converter writes the printable ASCII characters and line breaks as the same
+// single bytes. Only then can a document in it be told by its declaration when it is read
+// again, and does its markup read alike both ways; UTF-7 (which writes '<' as "+ADw-") and the
+// EBCDIC pages do not, and a document declared in one is read and written as UTF-8 instead.
+bool KeepsAscii(const char* iconvName) {
+  static std::mutex mutex;
+  static std::map<std::string, bool> known;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (auto it = known.find(iconvName); it != known.end()) return it->second;
+  std::string ascii = "\t\r\n";
+  for (char c = 0x20; c < 0x7F; ++c) ascii.push_back(c);
+  std::string utf16;
+  for (char c : ascii) {
+    utf16.push_back(c);
+    utf16.push_back('\0');
+  }
+  std::string out;
+  size_t lost = 0;
+  const bool keeps = Convert(iconvName, "UTF-16LE", utf16, "?", 2, out, lost) && lost == 0 && out == ascii;
+  known.emplace(iconvName, keeps);
+  return keeps;
 }
 
 std::u16string RemoveNuls(std::u16string text, std::string& result) {
@@ -201,7 +228,7 @@ std::u16string DecodeDocumentBytes(std::string_view bytes, int& flags, std::stri
       const char* name = IconvNameForCodePage(codePage);
       std::string utf16;
       size_t lost = 0;
-      if (name && Convert("UTF-16LE", name, bytes, "\xFD\xFF", 1, utf16, lost)) {
+      if (name && KeepsAscii(name) && Convert("UTF-16LE", name, bytes, "\xFD\xFF", 1, utf16, lost)) {
         text = FromUtf16Bytes(utf16, false);
       } else {
         decoded = false;
@@ -252,11 +279,22 @@ std::string EncodeDocumentText(std::u16string_view text, int flags, std::string&
     case kCodePageUtf8: result += "UTF-8"; out = ToUtf8(text); break;
     case kCodePageUtf16Le: result += "UTF-16LE"; out = ToUtf16Bytes(text, false); break;
     case kCodePageUtf16Be: result += "UTF-16BE"; out = ToUtf16Bytes(text, true); break;
-    case kCodePageAnsi: result += "windows-1252"; out = EncodeWindows1252(text, &lost); break;
+    case kCodePageAnsi:
+      out = EncodeWindows1252(text, &lost);
+      if (lost && declared.empty()) {
+        // Nothing names the encoding and windows-1252 cannot hold the text (it was read as
+        // UTF-8, or given characters since): UTF-8 keeps every character and reads back as such.
+        lost = 0;
+        out = ToUtf8(text);
+        result += "UTF-8";
+      } else {
+        result += "windows-1252";
+      }
+      break;
     default: {
       const char* name = IconvNameForCodePage(codePage);
       std::string utf16 = ToUtf16Bytes(text, false);
-      if (name && Convert(name, "UTF-16LE", utf16, "?", 2, out, lost)) {
+      if (name && KeepsAscii(name) && Convert(name, "UTF-16LE", utf16, "?", 2, out, lost)) {
         result += name;
       } else {
         result += "UTF-8";
@@ -265,6 +303,15 @@ std::string EncodeDocumentText(std::u16string_view text, int flags, std::string&
     }
   }
   if (lost) result += " (chars lost in conversion!)";
+  // Bytes that begin like a byte order mark would be read back in another encoding (a text
+  // read as windows-1252 that starts with "\u00FF\u00FE"): such a text goes as UTF-8 with its
+  // mark, which reads back as the same text.
+  for (std::string_view mark : {std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"), std::string_view("\xFE\xFF")}) {
+    if (out.compare(0, mark.size(), mark) == 0) {
+      result += ", written as UTF-8 with its mark";
+      return "\xEF\xBB\xBF" + ToUtf8(text);
+    }
+  }
   return out;
 }
 

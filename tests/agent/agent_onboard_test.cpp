@@ -113,6 +113,7 @@ TEST_F(FirmwareTest, WhatIsRefusedBeforeAnythingIsSent) {
          std::filesystem::remove(own_ / "fw.bin");
        }},
       {"no device information", [&] { device->alwaysFail.insert(IOCTL_GET_DEVICE_INFO); }},
+      {"an empty image", [&] { OwnFirmware(0); }},
   };
   for (const Case& c : cases) {
     c.arrange();

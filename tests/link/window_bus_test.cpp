@@ -222,6 +222,61 @@ TEST_F(LinkBus, RegisteredCodesStayDistinctWhenNamesCollide) {
   }
 }
 
+TEST_F(LinkBus, ATableCodeGivenToASecondNameIsNotBelieved) {
+  // A hand-edited table that gives a code already in use to more names: once more on a later
+  // line, and for a name of this process that the table does not list.
+  const uint32_t first = bus::RegisterMessage(u"table first");
+  const uint32_t unlisted = bus::RegisterMessage(u"table unlisted");
+  std::string table = test::ReadFile(dir_ / "registered-messages");
+  const size_t at = table.find(" table unlisted\n");
+  ASSERT_NE(at, std::string::npos);
+  table.erase(table.rfind('\n', at) + 1, at + 16 - (table.rfind('\n', at) + 1));
+  char lines[128];
+  std::snprintf(lines, sizeof lines, "C000 table one\nC000 table two\n%04X table second\n%04X table third\n", first,
+                unlisted);
+  test::WriteFile(dir_ / "registered-messages", table + lines);
+  std::set<uint32_t> codes = {first, unlisted};
+  for (std::u16string_view name : {u"table one", u"table two", u"table second", u"table third"}) {
+    const uint32_t c = bus::RegisterMessage(name);
+    EXPECT_GE(c, 0xC000u) << test::N(name);
+    EXPECT_LE(c, 0xFFFFu) << test::N(name);
+    EXPECT_TRUE(codes.insert(c).second) << test::N(name) << ": code " << c << " handed out twice";
+  }
+}
+
+TEST_F(LinkBus, ConnectionsToWindowsThatHaveGoneAreLetGo) {
+  // Windows of "another process" of this user (their files name this process, whose start time
+  // /proc gives): each takes one post and goes away without reading it. The connections to
+  // them must not stay open for good, one descriptor per window ever reached.
+  std::string stat = test::ReadFile("/proc/self/stat");
+  size_t field = stat.rfind(')') + 1;
+  for (int n = 2; field < stat.size() && n < 22; ++field)
+    if (stat[field] == ' ') ++n;
+  const std::string start = stat.substr(field, stat.find(' ', field) - field);
+  auto openDescriptors = [] {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count;
+  };
+  bus::DispatchPending();  // this thread's own descriptors of the bus exist from here on
+  const size_t before = openDescriptors();
+  for (WindowHandle h = 0x7FFF1000; h < 0x7FFF1000 + 64; ++h) {
+    const std::string base = dir_ / std::to_string(h);
+    test::WriteFile(base + ".window", "pid=" + std::to_string(::getpid()) + "\nstart=" + start + "\ntitle=gone\n");
+    const int listener = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, (base + ".sock").c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_TRUE(bus::Post(h, test::kPeerPosted, 1, 2)) << h;
+    ::close(listener);  // the window's process ends
+    ::unlink((base + ".sock").c_str());
+    ::unlink((base + ".window").c_str());
+  }
+  EXPECT_LE(openDescriptors(), before + 1);  // the last one is let go at the next connection
+}
+
 TEST_F(LinkBus, MalformedAndOversizedFramesAreDropped) {
   WindowHandle h = StartPeer("peer");
   ASSERT_NE(h, 0u);

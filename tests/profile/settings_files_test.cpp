@@ -70,6 +70,17 @@ TEST_F(SettingsFiles, DeviceValuesAreWrittenWhereTheyStand) {
   EXPECT_EQ(set->liftDistance, 2);
 }
 
+TEST_F(SettingsFiles, AValueWrittenIntoAConfigDeclaredUtf7ReadsBack) {
+  // A hand-made file that declares UTF-7: the write must leave a file that still loads.
+  test::WriteFile(conf / kConfigFileName,
+                  "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\r\n<root>\r\n<POLLING_RATE>2</POLLING_RATE>\r\n</root>\r\n");
+  EXPECT_EQ(ReadConfigValue(conf.path(), ConfigValue::PollingRate), 2);
+  EXPECT_TRUE(WriteConfigValue(conf.path(), ConfigValue::PollingRate, 3));
+  EXPECT_EQ(ReadConfigValue(conf.path(), ConfigValue::PollingRate), 3);
+  EXPECT_EQ(test::ReadFile(conf / kConfigFileName),
+            "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\r\n<root>\r\n<POLLING_RATE>3</POLLING_RATE>\r\n</root>\r\n");
+}
+
 TEST_F(SettingsFiles, MacroWarningToggle) {
   SaveDefaults();
   const struct {

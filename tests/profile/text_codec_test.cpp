@@ -127,6 +127,7 @@ TEST(DocumentWriting, UsesTheDeclaredEncodingAndNotesLosses) {
        "<?xml version=\"1.0\" encoding=\"koi8-r\"?><r>?\xF6</r>", true},
       {u"<r>\u00F8</r>", "<r>\xC3\xB8</r>", false},          // no declaration, starts with '<': UTF-8
       {u" <r>\u00E9</r>", " <r>\xE9</r>", false},            // neither: the ANSI code page
+      {u" <r>\u0416</r>", " <r>\xD0\x96</r>", false},        // ... unless it cannot hold the text: UTF-8
   };
   for (const auto& c : cases) {
     XmlCursor x;
@@ -141,6 +142,54 @@ TEST(DocumentWriting, UsesTheDeclaredEncodingAndNotesLosses) {
   // A caller may ask for UTF-16LE with a mark.
   utf16.SetDocFlags(kDocUtf16LeFile);
   EXPECT_EQ(utf16.EncodedDocument(), Utf16LeFile(u"<?xml version=\"1.0\" encoding=\"utf-16\"?><r/>"));
+}
+
+TEST(DocumentFiles, AnEncodingThatWouldHideTheMarkupIsReadAndWrittenAsUtf8) {
+  // UTF-7 writes '<' as "+ADw-", the EBCDIC pages write every ASCII character as another byte:
+  // a document saved in one could not be read again. A document that declares one is taken as
+  // UTF-8 both ways, so that it reads back as it was written ('+' stays itself).
+  for (const char* encoding : {"UTF-7", "cp037"}) {
+    const std::string head = std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>\r\n<root><A>";
+    const std::string bytes = head + "C++ 1+1 \xC3\xB8</A></root>\r\n";
+    XmlCursor x;
+    ASSERT_TRUE(x.LoadBytes(bytes)) << encoding;
+    ASSERT_TRUE(x.FindChildElement(u"A")) << encoding;
+    EXPECT_EQ(x.GetChildText(), u"C++ 1+1 \u00F8") << encoding;
+    EXPECT_EQ(x.EncodedDocument(), bytes) << encoding;
+    x.EnterElement();
+    x.SetText(u"2+2 \u00E9");
+    EXPECT_EQ(x.EncodedDocument(), head + "2+2 \xC3\xA9</A></root>\r\n") << encoding;
+  }
+}
+
+TEST(DocumentFiles, TextThatWouldBeginLikeAByteOrderMarkIsWrittenWithTheUtf8Mark) {
+  // Read as windows-1252, these bytes are text that starts with the characters of a mark;
+  // written back as they were, they would read as UTF-16 or as UTF-8 without those characters.
+  for (const std::string prefix : {"\x01\xFF\xFE", "\x01\xFE\xFF", "\x01\xEF\xBB\xBF"}) {
+    XmlCursor x;
+    // "\xE9" alone is no UTF-8: the whole document is windows-1252.
+    ASSERT_TRUE(x.LoadBytes(prefix + "<r><A>1</A>\xE9</r>")) << prefix;
+    const std::u16string text = x.GetDocument();
+    ASSERT_EQ(text.substr(text.size() - 16), u"<r><A>1</A>\u00E9</r>");
+    x.SetDocument(text.substr(1));  // the control character gone: the mark's characters lead
+    const std::string written = x.EncodedDocument();
+    XmlCursor again;
+    ASSERT_TRUE(again.LoadBytes(written)) << prefix;
+    EXPECT_EQ(again.GetDocument(), text.substr(1)) << prefix;
+    again.ResetPosition();
+    ASSERT_TRUE(again.FindChildElement(u"A")) << prefix;
+    EXPECT_EQ(again.GetChildText(), u"1") << prefix;
+  }
+}
+
+TEST(DocumentFiles, AFileWithoutMarkOrDeclarationReadAsUtf8IsWrittenAsUtf8) {
+  // It does not start with '<', so the ANSI code page would be the guess; but it was UTF-8,
+  // and windows-1252 cannot hold its Zhe.
+  const std::string bytes = "\r\n<r>\xD0\x96</r>\r\n";
+  XmlCursor x;
+  ASSERT_TRUE(x.LoadBytes(bytes));
+  EXPECT_EQ(RootText(x), u"\u0416");
+  EXPECT_EQ(x.EncodedDocument(), bytes);
 }
 
 TEST(DocumentFiles, RoundTripsAreByteExactApartFromTheEdits) {
