@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
   ::setenv("ORV_BUS_DIR", (dir / "bus").c_str(), 1);
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
 
-  constexpr int kRounds = 7;
+  constexpr int kRounds = 11;
   std::vector<double> panel, bare;
   for (int r = 0; r < kRounds; ++r) {
     auto t0 = Clock::now();

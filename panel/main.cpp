@@ -10,7 +10,9 @@
 #include "link/qt/bus_pump.h"
 #include "panel/app.h"
 #include "panel/main_window.h"
+#include "platform/folders.h"
 #include "skin/skin_resources.h"
+#include "skin/skin_window.h"
 
 namespace {
 
@@ -40,6 +42,8 @@ int main(int argc, char** argv) {
   // costs as much as building the whole main window: it starts now, on a thread of its own,
   // while Qt connects to the display and the window is built. Qt's own call then finds it done.
   std::jthread fonts([] { FcInit(); });
+  // The main window's picture and outline are decoded meanwhile too.
+  orv::PrefetchSkinPictures(orv::ProgramFolder(), QStringLiteral("MAIN"));
   QApplication application(argc, argv);
   // Qt's own list of the fonts is filled on first use too (for all threads at once): filled on
   // a thread of its own while the main window is built, it is there when the window draws.

@@ -476,8 +476,14 @@ void CAPDlg::RunProgress(double paceSeconds, bool agentPresent) {
 // --- painting and input ----------------------------------------------------------------------------
 
 QImage CAPDlg::Compose() const {
-  QImage image = skin_.images.normal.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  QImage image(skin_.images.normal.size(), QImage::Format_ARGB32_Premultiplied);
   QPainter p(&image);
+  PaintFace(p);
+  return image;
+}
+
+void CAPDlg::PaintFace(QPainter& p) const {
+  p.drawImage(0, 0, skin_.images.normal);
   // The captions of the in-game mode area (from its left edge) and of the profiles (centred).
   p.setPen(kGold);
   p.setFont(SkinFont(12, 700));
@@ -495,12 +501,11 @@ QImage CAPDlg::Compose() const {
     p.setFont(SkinFont(12));
     p.drawText(QRect(QPoint(152, 255), QPoint(200, 270)), Qt::AlignRight | Qt::AlignVCenter, Q(g.Text()));
   }
-  return image;
 }
 
 void CAPDlg::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.drawImage(0, 0, Compose());
+  PaintFace(p);
 }
 
 void CAPDlg::keyPressEvent(QKeyEvent* e) {

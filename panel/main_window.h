@@ -110,6 +110,8 @@ class CAPDlg : public QDialog,
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The picture, its captions and the gauge.
+  void PaintFace(QPainter& p) const;
   LResult OnSlideDone(WParam, LParam);
   LResult OnSlideClose(WParam, LParam);
   LResult OnRequestClose(WParam, LParam);

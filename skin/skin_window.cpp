@@ -6,13 +6,17 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <chrono>
 #include <future>
+#include <mutex>
 #include <optional>
 
 #include "base/log.h"
 #include "profile/xml_cursor.h"
 #include "skin/bitmap_button.h"
+#include "skin/png_reader.h"
 
 namespace orv {
 
@@ -40,7 +44,7 @@ std::vector<std::map<QString, QString>> ReadOccurrences(const std::string& path,
 
 using DecodedImage = std::shared_future<std::optional<QImage>>;
 
-DecodedImage DecodeLater(const std::string& path, Clock* clock) {
+DecodedImage StartDecoding(const std::string& path, Clock* clock) {
   return std::async(std::launch::async, [path, clock]() -> std::optional<QImage> {
            QImage image;
            if (!LoadSkinImage(path, image, nullptr, clock)) return std::nullopt;
@@ -48,7 +52,53 @@ DecodedImage DecodeLater(const std::string& path, Clock* clock) {
          }).share();
 }
 
+// Pictures whose decoding started before their window was made, by file path.
+struct Prefetched {
+  std::mutex lock;
+  std::map<std::string, DecodedImage> decoding;
+};
+
+Prefetched& PrefetchedPictures() {
+  static Prefetched prefetched;
+  return prefetched;
+}
+
+// The decoding of a picture: the one started ahead of time when there is one (taken once),
+// otherwise started now. Waits go by the given clock, so a test's virtual clock gets its own.
+DecodedImage DecodeLater(const std::string& path, Clock* clock) {
+  if (!clock) {
+    Prefetched& prefetched = PrefetchedPictures();
+    std::lock_guard hold(prefetched.lock);
+    auto it = prefetched.decoding.find(path);
+    if (it != prefetched.decoding.end()) {
+      // A file the early decoder could not read is read the usual way, with the usual waits.
+      DecodedImage early = std::move(it->second);
+      prefetched.decoding.erase(it);
+      return std::async(std::launch::deferred, [early, path]() -> std::optional<QImage> {
+               if (const std::optional<QImage>& image = early.get()) return image;
+               QImage image;
+               if (!LoadSkinImage(path, image)) return std::nullopt;
+               return image;
+             }).share();
+    }
+  }
+  return StartDecoding(path, clock);
+}
+
 }  // namespace
+
+void PrefetchSkinPictures(const std::string& installFolder, const QString& section) {
+  Prefetched& prefetched = PrefetchedPictures();
+  for (const auto& keys : ReadOccurrences(SkinDataPath(installFolder, "Skins.xml"), section))
+    for (const char* suffix : {"_NORMAL", "_MASK"}) {
+      auto key = keys.find(section + QLatin1String(suffix));
+      if (key == keys.end()) continue;
+      const std::string path = SkinImagePath(installFolder, key->second);
+      std::lock_guard hold(prefetched.lock);
+      if (!prefetched.decoding.count(path))
+        prefetched.decoding.emplace(path, std::async(std::launch::async, [path] { return DecodePngFile(path); }).share());
+    }
+}
 
 std::map<QString, QString> ReadSkinSection(const std::string& path, const QString& section) {
   std::map<QString, QString> merged;
@@ -100,6 +150,7 @@ void SkinWindow::Skin(QWidget* window, const std::string& installFolder, const S
 
   outline = RegionFromMask(images.mask, QColor(255, 255, 255), 0);
   if (setup.requireOutline && !outline) throw xException(QString::fromLatin1(kNoMaskMessage));
+  dragByBackground_ = setup.dragByBackground;
   if (setup.dragByBackground) window->installEventFilter(this);
 }
 
@@ -155,17 +206,30 @@ void SkinWindow::DeferButtonStates(const std::vector<std::map<QString, QString>>
     for (const std::string& path : paths) readable = readable || QImageReader(QString::fromStdString(path)).canRead();
     if (!readable) continue;
     *state.target = images.normal;
-    deferred_.push_back({state.target, std::async(std::launch::async, [paths, clock]() -> std::optional<QImage> {
-                           for (const std::string& path : paths) {
-                             QImage image;
-                             if (LoadSkinImage(path, image, nullptr, clock)) return image;
-                             ORV_LOG(Skin, Warning, "%s cannot be decoded: the buttons keep their normal picture",
-                                     path.c_str());
-                           }
-                           return std::nullopt;
-                         })});
+    deferred_.push_back({state.target, std::move(paths), {}, clock});
   }
-  if (!deferred_.empty()) QTimer::singleShot(0, this, [this] { TakeDeferredImages(); });
+  if (deferred_.empty()) return;
+  // Decoding starts once the window has drawn itself, so that it does not take the processor
+  // from the window's first frame; a window that is not drawn soon starts it all the same.
+  window_->installEventFilter(this);
+  QTimer::singleShot(kDeferredDecodingStartMs, this, [this] { StartDeferredDecoding(); });
+}
+
+void SkinWindow::StartDeferredDecoding() {
+  if (deferredStarted_) return;
+  deferredStarted_ = true;
+  for (Deferred& d : deferred_)
+    d.decoding = std::async(std::launch::async, [paths = d.paths, clock = d.clock]() -> std::optional<QImage> {
+      // Background work: the display server and the window's own thread go first.
+      ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+      for (const std::string& path : paths) {
+        QImage image;
+        if (LoadSkinImage(path, image, nullptr, clock)) return image;
+        ORV_LOG(Skin, Warning, "%s cannot be decoded: the buttons keep their normal picture", path.c_str());
+      }
+      return std::nullopt;
+    });
+  QTimer::singleShot(0, this, [this] { TakeDeferredImages(); });
 }
 
 // Takes the decoded button pictures that are ready and cuts the buttons' states anew; comes back
@@ -215,6 +279,13 @@ CBitmapBtn* SkinWindow::Button(const QString& key) const {
 
 bool SkinWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched != window_) return false;
+  if (event->type() == QEvent::Paint && !deferredStarted_ && !deferred_.empty()) {
+    // Once this first frame is on the screen: the display server takes a few milliseconds more
+    // to put it there.
+    QTimer::singleShot(kDeferredDecodingAfterPaintMs, this, [this] { StartDeferredDecoding(); });
+    return false;
+  }
+  if (!dragByBackground_) return false;
   switch (event->type()) {
     case QEvent::MouseButtonPress: {
       auto* e = static_cast<QMouseEvent*>(event);

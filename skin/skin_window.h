@@ -34,6 +34,13 @@ std::map<QString, QString> ReadSkinSection(const std::string& path, const QStrin
 // the last occurrence counts.
 QString ReadSkinSectionText(const std::string& path, const QString& section);
 
+// Starts decoding the normal picture and the mask of a window's section before the window is
+// made, on threads of their own: a program calls it first thing, even before its QApplication,
+// to have them decoded while it connects to the display (PNG files only, read with libpng; Qt's
+// readers are not for use before the QApplication). The window's skinning then takes them
+// instead of decoding the files again. Pictures never taken are let go when the program ends.
+void PrefetchSkinPictures(const std::string& installFolder, const QString& section);
+
 struct SkinWindowSetup {
   QString section;                // ABOUT, WARNING_ONE, MAIN ...
   bool hasDisable = false;        // the section has a <SECTION>_DISABLE image
@@ -41,9 +48,9 @@ struct SkinWindowSetup {
   QStringList buttonKeys;         // Strings.xml keys that are buttons
   bool dragByBackground = false;  // a press on the background moves the window
   bool requireOutline = false;    // the mask must give an outline, else xException (main window)
-  // The down, over and disabled pictures are decoded after the window is set up, on threads of
-  // their own: until they come (a few milliseconds), the buttons show their normal picture. A
-  // window with many buttons shows itself sooner. What requireImages asks is then checked on
+  // The down, over and disabled pictures are decoded after the window has drawn itself, on
+  // threads of their own at a lower priority: until they come (a few tens of milliseconds), the
+  // buttons show their normal picture. A window with many buttons shows itself sooner. What requireImages asks is then checked on
   // the files' headers; a picture whose data turns out unreadable leaves the normal one, with a
   // warning line.
   bool deferButtonStates = false;
@@ -85,15 +92,24 @@ class SkinWindow : public QObject {
                        const std::string& installFolder, Clock* clock, bool withButtonStates);
   void DeferButtonStates(const std::vector<std::map<QString, QString>>& occurrences, const SkinWindowSetup& setup,
                          const std::string& installFolder, Clock* clock);
+  void StartDeferredDecoding();
   void TakeDeferredImages();
 
-  // The button pictures still being decoded (deferButtonStates): the image each is for, and
-  // the decoding (nothing when no file of the key decoded).
+  // The button pictures still to come (deferButtonStates): the image each is for, its files
+  // (latest occurrence first), and their decoding once started (nothing when no file decoded).
   struct Deferred {
     QImage* target;
+    std::vector<std::string> paths;
     std::future<std::optional<QImage>> decoding;
+    Clock* clock;
   };
   std::vector<Deferred> deferred_;
+  bool deferredStarted_ = false;
+  // Decoding starts this long (ms) after the window's first paint, or after its creation when
+  // it is not drawn by then.
+  static constexpr int kDeferredDecodingAfterPaintMs = 50;
+  static constexpr int kDeferredDecodingStartMs = 150;
+  bool dragByBackground_ = false;
 
   std::string installFolder_;
   std::map<QString, QString> strings_;

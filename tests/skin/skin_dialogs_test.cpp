@@ -3,7 +3,9 @@
 
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "link/messages.h"
 #include "link/qt/bus_pump.h"
@@ -177,6 +179,34 @@ TEST_F(DialogTest, DeferredButtonPicturesComeAfterTheWindowAndDamagedOnesLeaveTh
   QWidget second;
   SkinWindow missing;
   EXPECT_THROW(missing.Skin(&second, folder.folder(), setup), xException);
+}
+
+TEST_F(DialogTest, PicturesDecodedAheadAreTakenByTheFirstWindowOnly) {
+  folder.Skins(folder.Images("MAIN", QSize(200, 100), true));
+  SkinWindowSetup setup{"MAIN", true, true, {}, false, true};
+  PrefetchSkinPictures(folder.folder(), "MAIN");
+  // The file changes once its decoding is done (a 200 x 100 picture takes well under the pause):
+  // the window made next shows what was decoded ahead, with no second reading; the window after
+  // it reads the file anew.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  QImage red(200, 100, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  ASSERT_TRUE(red.save(QString::fromStdString(folder.path("skins/MAIN_NORMAL.png"))));
+  QWidget first, second;
+  SkinWindow ahead, anew;
+  ahead.Skin(&first, folder.folder(), setup);
+  EXPECT_EQ(ahead.images.normal.pixelColor(5, 5), kNormalColour);
+  EXPECT_EQ(first.size(), QSize(200, 100));
+  ASSERT_TRUE(ahead.outline.has_value());
+  anew.Skin(&second, folder.folder(), setup);
+  EXPECT_EQ(anew.images.normal.pixelColor(5, 5), QColor(Qt::red));
+
+  // A section Skins.xml does not have prefetches nothing and changes nothing.
+  PrefetchSkinPictures(folder.folder(), "NO_SUCH_WINDOW");
+  QWidget third;
+  SkinWindow later;
+  later.Skin(&third, folder.folder(), setup);
+  EXPECT_EQ(later.images.normal.pixelColor(5, 5), QColor(Qt::red));
 }
 
 TEST_F(DialogTest, ALaterSectionOfSkinsXmlOverridesPictureByPicture) {
