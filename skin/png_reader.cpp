@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -12,6 +13,8 @@ namespace orv {
 namespace {
 
 constexpr png_uint_32 kLargestSide = 16384;
+// As much as Qt's readers allocate for one picture by default.
+constexpr uint64_t kLargestPicture = uint64_t{256} << 20;
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -81,7 +84,8 @@ std::optional<QImage> DecodePngFile(const std::string& path) {
   Header h;
   if (info) {
     png_set_sig_bytes(png, sizeof signature);
-    if (ReadHeader(png, info, file.get(), h) && h.width > 0 && h.height > 0) {
+    if (ReadHeader(png, info, file.get(), h) && h.width > 0 && h.height > 0 &&
+        uint64_t{h.width} * h.height * 4 <= kLargestPicture) {
       const QImage::Format format =
           h.mono ? QImage::Format_Mono : h.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
       QImage image(static_cast<int>(h.width), static_cast<int>(h.height), format);

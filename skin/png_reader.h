@@ -9,8 +9,8 @@ namespace orv {
 
 // The picture as Format_RGB32 (no transparency) or Format_ARGB32, with the pixel values Qt's
 // own reader gives (no gamma correction). Nothing for a file that cannot be opened, is not a
-// PNG, is damaged, or is larger than 16384 pixels either way; the caller then reads the file
-// the usual way.
+// PNG, is damaged, is larger than 16384 pixels either way or would take more than 256 MiB; the
+// caller then reads the file the usual way.
 std::optional<QImage> DecodePngFile(const std::string& path);
 
 }  // namespace orv

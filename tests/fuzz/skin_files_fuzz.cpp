@@ -1,9 +1,9 @@
 // Fuzz target for the skin files: a value of a positioned entry of Strings.xml (part 1) read
 // as a control and as a text, a Strings.xml or Skins.xml file (part 2) read by section with
 // each value parsed, and an image file of any bytes (part 3) loaded as a skin image and made
-// into an outline. Entries give areas that are never negative and coordinates within the
-// clamps; an image that loads gives outlines inside the image, the same as a plain pixel by
-// pixel scan of it.
+// into an outline, and read by the early PNG reader. Entries give areas that are never negative
+// and coordinates within the clamps; an image that loads gives outlines inside the image, the
+// same as a plain pixel by pixel scan of it; the early reader gives nothing or the same picture.
 #include <QImageReader>
 #include <QRegion>
 #include <string>
@@ -11,6 +11,7 @@
 #include "base/files.h"
 #include "fuzz_input.h"
 #include "platform/clock.h"
+#include "skin/png_reader.h"
 #include "skin/skin_resources.h"
 #include "skin/skin_window.h"
 
@@ -93,6 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       (void)RegionFromMask(image, QColor(0, 0, 0), static_cast<int>(size % 300));
     } else {
       ORV_FUZZ_CHECK(image.isNull());
+    }
+    // The early PNG reader gives nothing or what Qt's reader gives.
+    if (const std::optional<QImage> early = DecodePngFile(path); early && !image.isNull()) {
+      ORV_FUZZ_CHECK(early->size() == image.size());
+      ORV_FUZZ_CHECK(early->convertToFormat(QImage::Format_ARGB32) == image.convertToFormat(QImage::Format_ARGB32));
     }
   }
   return 0;
