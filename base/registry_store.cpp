@@ -22,8 +22,9 @@ std::string_view ValueName(std::string_view line) {
   return Trim(line.substr(0, eq));
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  // Registry names are compared without regard to ASCII case.
+}  // namespace
+
+bool SameRegistryName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];
@@ -33,8 +34,6 @@ bool SameName(std::string_view a, std::string_view b) {
   }
   return true;
 }
-
-}  // namespace
 
 RegistryStore::RegistryStore(std::string path) : path_(std::move(path)) {}
 
@@ -66,9 +65,9 @@ bool RegistryStore::Open() {
 
 std::optional<std::string> RegistryStore::GetValue(std::string_view key, std::string_view name) const {
   for (const Line& line : lines_) {
-    if (!SameName(line.section, key)) continue;
+    if (!SameRegistryName(line.section, key)) continue;
     std::string_view n = ValueName(line.text);
-    if (!n.empty() && SameName(n, name)) {
+    if (!n.empty() && SameRegistryName(n, name)) {
       return std::string(Trim(std::string_view(line.text).substr(line.text.find('=') + 1)));
     }
   }
@@ -80,11 +79,11 @@ void RegistryStore::SetValue(std::string_view key, std::string_view name, std::s
   size_t lastOfSection = lines_.size();
   bool sectionFound = false;
   for (size_t i = 0; i < lines_.size(); ++i) {
-    if (!SameName(lines_[i].section, key)) continue;
+    if (!SameRegistryName(lines_[i].section, key)) continue;
     sectionFound = true;
     lastOfSection = i;
     std::string_view n = ValueName(lines_[i].text);
-    if (!n.empty() && SameName(n, name)) {
+    if (!n.empty() && SameRegistryName(n, name)) {
       lines_[i].text = text;
       return;
     }

@@ -6,6 +6,10 @@
 
 namespace orv {
 
+// Whether two section or value names are the same: registry names are compared without
+// regard to ASCII case.
+bool SameRegistryName(std::string_view a, std::string_view b);
+
 // The user's registry values, kept in an INI file: one section per key ("[Control Panel\Mouse]"),
 // one "Name=value" line per string value. Sections, values and lines this program does not
 // know are kept as they are.

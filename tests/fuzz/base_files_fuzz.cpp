@@ -11,17 +11,6 @@
 
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 struct Value {
   const char* key;
   const char* name;
@@ -68,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < std::size(kWritten); ++i) {
     (void)store.GetValue(kWritten[i].key, kWritten[i].name);
     store.SetValue(kWritten[i].key, kWritten[i].name, std::to_string(size + i));
-    overwritten = overwritten || (SameName(key, kWritten[i].key) && SameName(name, kWritten[i].name));
+    overwritten = overwritten || (SameRegistryName(key, kWritten[i].key) && SameRegistryName(name, kWritten[i].name));
   }
   ORV_FUZZ_CHECK(store.Commit());
   RegistryStore again(ini);

@@ -20,27 +20,13 @@
 
 #include "base/files.h"
 #include "fuzz_input.h"
+#include "recording_window.h"
 #include "link/bus_frame.h"
 #include "link/window_bus.h"
 
 namespace {
 
 using namespace orv;
-
-struct Received {
-  uint32_t code;
-  WParam wParam;
-  LParam lParam;
-};
-
-class Recorder : public MessageTarget {
- public:
-  LResult HandleMessage(uint32_t code, WParam w, LParam l) override {
-    received.push_back({code, w, l});
-    return static_cast<LResult>(code) * 3 + static_cast<LResult>(w);
-  }
-  std::vector<Received> received;
-};
 
 std::string Folder() {
   static const std::string folder = [] {
@@ -50,19 +36,6 @@ std::string Folder() {
     return f;
   }();
   return folder;
-}
-
-int ConnectTo(const std::string& path) {
-  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  path.copy(address.sun_path, sizeof address.sun_path - 1);
-  int rc;
-  do {
-    rc = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  } while (rc != 0 && errno == EINTR);
-  ORV_FUZZ_CHECK(rc == 0);
-  return fd;
 }
 
 uint64_t OwnStartTime() {
@@ -106,7 +79,7 @@ void Serve(int listener, const std::vector<std::string_view>& replies) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string folder = Folder();
-  static Recorder* recorder = new Recorder;
+  static fuzz::RecordingWindow* recorder = new fuzz::RecordingWindow;
   static const WindowHandle window = bus::CreateWindow(recorder, u"Fuzz window");
   ORV_FUZZ_CHECK(window != 0);
   const auto parts = fuzz::SplitParts(data, size, 64);
@@ -118,9 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Frames to the window.
   recorder->received.clear();
-  std::vector<Received> expected;
+  std::vector<fuzz::Received> expected;
   std::vector<BusFrame> sends;
-  const int fd = ConnectTo(JoinPath(folder, std::to_string(window) + ".sock"));
+  const int fd = fuzz::ConnectSeqPacket(JoinPath(folder, std::to_string(window) + ".sock"));
   std::vector<std::string> patched;
   for (std::string_view part : frames) {
     // "WWWW" where a frame names its window stands for the window's handle, which is new in
@@ -151,12 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int round = 0; round < 10000 && !ended(); ++round) bus::PumpFor(1, ended);
   ORV_FUZZ_CHECK(ended());
   recorder->received.pop_back();
-  ORV_FUZZ_CHECK(recorder->received.size() == expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    ORV_FUZZ_CHECK(recorder->received[i].code == expected[i].code);
-    ORV_FUZZ_CHECK(recorder->received[i].wParam == expected[i].wParam);
-    ORV_FUZZ_CHECK(recorder->received[i].lParam == expected[i].lParam);
-  }
+  recorder->CheckReceived(expected);
   for (const BusFrame& send : sends) {
     uint8_t bytes[kBusFrameSize + 1];
     ORV_FUZZ_CHECK(fuzz::WaitFor(fd, POLLIN, 5000) == 1);

@@ -1,5 +1,7 @@
 #include "fuzz_input.h"
 
+#include "platform/unix_socket.h"
+
 #include <poll.h>
 #include <stdlib.h>
 
@@ -25,6 +27,18 @@ int WaitFor(int fd, short events, int ms) {
     const int n = ::poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
     if (n >= 0 || errno != EINTR) return n;
   }
+}
+
+int ConnectSeqPacket(const std::string& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  sockaddr_un address;
+  ORV_FUZZ_CHECK(fd >= 0 && UnixSocketAddress(path, address));
+  int rc;
+  do {
+    rc = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  } while (rc != 0 && errno == EINTR);
+  ORV_FUZZ_CHECK(rc == 0);
+  return fd;
 }
 
 std::string ScratchFolder() {

@@ -45,6 +45,10 @@ inline const uint8_t* Bytes(std::string_view s) { return reinterpret_cast<const 
 // waits). What poll gives: 1 when ready, 0 on time-out, -1 on an error.
 int WaitFor(int fd, short events, int ms);
 
+// A sequenced-packet connection to the Unix socket at `path` (the device socket, a window of
+// the bus); the check fails when it cannot be made.
+int ConnectSeqPacket(const std::string& path);
+
 // recv and send, going on after a signal.
 inline ssize_t Receive(int fd, void* buffer, size_t size) {
   for (;;) {

@@ -13,6 +13,7 @@
 
 #include "base/files.h"
 #include "fuzz_input.h"
+#include "recording_window.h"
 #include "link/messages.h"
 #include "link/pipe_channel.h"
 #include "link/window_bus.h"
@@ -20,21 +21,6 @@
 namespace {
 
 using namespace orv;
-
-struct Received {
-  uint32_t code;
-  WParam wParam;
-  LParam lParam;
-};
-
-class Recorder : public MessageTarget {
- public:
-  LResult HandleMessage(uint32_t code, WParam w, LParam l) override {
-    received.push_back({code, w, l});
-    return 0;
-  }
-  std::vector<Received> received;
-};
 
 }  // namespace
 
@@ -45,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     setenv("ORV_BUS_DIR", f.c_str(), 1);
     return fuzz::ScratchFolder();
   }();
-  static Recorder* recorder = new Recorder;
+  static fuzz::RecordingWindow* recorder = new fuzz::RecordingWindow;
   static const WindowHandle window = bus::CreateWindow(recorder, u"Pipe window");
   ORV_FUZZ_CHECK(window != 0);
   static const std::string path = JoinPath(folder, "pipe");
@@ -73,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   recorder->received.clear();
   const uint32_t droppedBefore = server->DroppedRecords();
-  std::vector<Received> expected;
+  std::vector<fuzz::Received> expected;
   uint32_t dropped = 0;
   for (std::string_view part : parts) {
     if (part.empty()) continue;  // an empty record is no message at all
@@ -95,12 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ORV_FUZZ_CHECK(ended());
   recorder->received.pop_back();
   ::close(fd);
-  ORV_FUZZ_CHECK(recorder->received.size() == expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    ORV_FUZZ_CHECK(recorder->received[i].code == expected[i].code);
-    ORV_FUZZ_CHECK(recorder->received[i].wParam == expected[i].wParam);
-    ORV_FUZZ_CHECK(recorder->received[i].lParam == expected[i].lParam);
-  }
+  recorder->CheckReceived(expected);
   ORV_FUZZ_CHECK(server->DroppedRecords() - droppedBefore == dropped);
   // The server takes the next client: wait until this one's entry is free again.
   for (int round = 0; round < 10000 && server->ConnectedEntries() > 0; ++round) bus::PumpFor(1);

@@ -26,19 +26,6 @@ namespace {
 using namespace orv;
 namespace dp = device_protocol;
 
-int Connect(const std::string& path) {
-  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  path.copy(address.sun_path, sizeof address.sun_path - 1);
-  int rc;
-  do {
-    rc = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  } while (rc != 0 && errno == EINTR);
-  ORV_FUZZ_CHECK(rc == 0);
-  return fd;
-}
-
 // The next frame from the simulator other than an event notice; false when it has closed.
 bool NextFrame(int fd, std::vector<uint8_t>& buffer, dp::Frame& frame) {
   for (;;) {
@@ -68,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ORV_FUZZ_CHECK(server.Start(true, error));
   std::thread running([&] { server.Run(); });
 
-  const int fd = Connect(devicePath);
+  const int fd = fuzz::ConnectSeqPacket(devicePath);
   std::vector<uint8_t> buffer(dp::kMaxFrame + 1);
   dp::Frame frame;
   ORV_FUZZ_CHECK(NextFrame(fd, buffer, frame));
