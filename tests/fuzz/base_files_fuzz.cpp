@@ -24,11 +24,7 @@ constexpr Value kWritten[] = {{"Control Panel\\Mouse", "DoubleClickSpeed"},
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orv;
-  static const std::string folder = [] {
-    const std::string f = JoinPath(fuzz::ScratchFolder(), "files");
-    MakeFolders(f);
-    return f;
-  }();
+  static const std::string folder = fuzz::ScratchSubfolder("files");
   const auto parts = fuzz::SplitParts(data, size, 4);
 
   // The default file.

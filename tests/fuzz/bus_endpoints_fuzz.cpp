@@ -27,8 +27,7 @@ using namespace orv;
 
 std::string Folder() {
   static const std::string folder = [] {
-    const std::string f = JoinPath(fuzz::ScratchFolder(), "endpoints");
-    MakeFolders(f);
+    const std::string f = fuzz::ScratchSubfolder("endpoints");
     setenv("ORV_BUS_DIR", f.c_str(), 1);
     return f;
   }();

@@ -30,8 +30,7 @@ using namespace orv;
 
 std::string Folder() {
   static const std::string folder = [] {
-    const std::string f = JoinPath(fuzz::ScratchFolder(), "bus");
-    MakeFolders(f);
+    const std::string f = fuzz::ScratchSubfolder("bus");
     setenv("ORV_BUS_DIR", f.c_str(), 1);
     return f;
   }();

@@ -90,8 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string f = JoinPath(fuzz::ScratchFolder(), "program") + "/";
     MakeFolders(f);
     // No window of the other programs to tell.
-    const std::string bus = JoinPath(fuzz::ScratchFolder(), "bus");
-    MakeFolders(bus);
+    const std::string bus = fuzz::ScratchSubfolder("bus");
     setenv("ORV_BUS_DIR", bus.c_str(), 1);
     return f;
   }();

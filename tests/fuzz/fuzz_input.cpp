@@ -1,5 +1,6 @@
 #include "fuzz_input.h"
 
+#include "base/files.h"
 #include "platform/unix_socket.h"
 
 #include <poll.h>
@@ -56,6 +57,12 @@ std::string ScratchFolder() {
     });
   }
   return *g_scratch;
+}
+
+std::string ScratchSubfolder(const std::string& name) {
+  const std::string folder = JoinPath(ScratchFolder(), name);
+  MakeFolders(folder);
+  return folder;
 }
 
 }  // namespace orv::fuzz

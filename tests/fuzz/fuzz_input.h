@@ -65,5 +65,7 @@ inline ssize_t SendMessage(int fd, const void* data, size_t size) {
 
 // A fresh private folder under the system's temporary folder, made once per process.
 std::string ScratchFolder();
+// A folder of that name in it, made when it is not there yet.
+std::string ScratchSubfolder(const std::string& name);
 
 }  // namespace orv::fuzz

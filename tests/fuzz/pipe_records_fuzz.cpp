@@ -26,8 +26,7 @@ using namespace orv;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = [] {
-    const std::string f = JoinPath(fuzz::ScratchFolder(), "pipe-bus");
-    MakeFolders(f);
+    const std::string f = fuzz::ScratchSubfolder("pipe-bus");
     setenv("ORV_BUS_DIR", f.c_str(), 1);
     return fuzz::ScratchFolder();
   }();

@@ -23,11 +23,7 @@ bool SameSet(const orv::ProfileSet& a, const orv::ProfileSet& b) { return std::m
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orv;
-  static const std::string conf = [] {
-    const std::string folder = JoinPath(fuzz::ScratchFolder(), "Conf");
-    MakeFolders(folder);
-    return folder;
-  }();
+  static const std::string conf = fuzz::ScratchSubfolder("Conf");
   static auto* loaded = new ProfileSet;
   static auto* reloaded = new ProfileSet;
   static auto* copy = new ProfileSet;

@@ -10,11 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orv;
-  static const std::string conf = [] {
-    const std::string folder = JoinPath(fuzz::ScratchFolder(), "settings");
-    MakeFolders(folder);
-    return folder;
-  }();
+  static const std::string conf = fuzz::ScratchSubfolder("settings");
   const auto parts = fuzz::SplitParts(data, size, 2);
   const int number = static_cast<int>(size * 7919 % 100000);
 

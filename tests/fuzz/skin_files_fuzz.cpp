@@ -58,8 +58,7 @@ void CheckOutline(const std::optional<QRegion>& outline, const QImage& image, in
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = [] {
-    const std::string f = JoinPath(fuzz::ScratchFolder(), "skin");
-    MakeFolders(f);
+    const std::string f = fuzz::ScratchSubfolder("skin");
     // Images of a few megabytes at most, so that one input stays quick.
     QImageReader::setAllocationLimit(8);
     return f;
