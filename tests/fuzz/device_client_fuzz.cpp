@@ -7,7 +7,8 @@
 // message reads as the end of the connection). Then the device closes.
 // Whatever comes: Open fails with an error or succeeds; every request ends with an answer that
 // respects its output size, or a failure with an error and no bytes; a well-formed answer is
-// taken as it is; once the device has gone every request fails with "not connected".
+// taken as it is; once the device has gone every request fails with "not connected" (unless a
+// stray answer with its id was sent before the device went).
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -141,7 +142,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   served.join();
   const IoctlResult last = handle->Ioctl(IOCTL_GET_DEVICE_INFO, in, 4, 16);
-  ORV_FUZZ_CHECK(!last.ok && last.error == device_error::ERROR_DEVICE_NOT_CONNECTED);
+  // A stray answer sent after the last answer part may still be read as the answer to this
+  // request, if the handle's reader had not taken it before the request was made.
+  if (strayAnswer)
+    CheckResult(last, 16);
+  else
+    ORV_FUZZ_CHECK(!last.ok && last.error == device_error::ERROR_DEVICE_NOT_CONNECTED);
   ORV_FUZZ_CHECK(!handle->Alive());
   ORV_FUZZ_CHECK(semaphore.Count() <= semaphore.Maximum());
   handle->AttachEventSemaphore(nullptr);
