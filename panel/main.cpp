@@ -6,6 +6,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <thread>
+#include <utility>
 
 #include "link/qt/bus_pump.h"
 #include "panel/app.h"
@@ -22,6 +23,19 @@ class StartupServices : public orv::QtDesktopServices {
   void WarningOne(std::u16string_view text) override { MessageBox(text, {}, false); }
   int WarningTwo(std::u16string_view, std::u16string_view) override { return 2; }
   int WarningThree2() override { return 2; }
+};
+
+// A thread that the end of its scope waits for.
+class ScopedThread {
+ public:
+  template <class Work>
+  explicit ScopedThread(Work work) : thread_(std::move(work)) {}
+  ~ScopedThread() { thread_.join(); }
+  ScopedThread(const ScopedThread&) = delete;
+  ScopedThread& operator=(const ScopedThread&) = delete;
+
+ private:
+  std::thread thread_;
 };
 
 bool DescribeSkinFailure(std::exception_ptr failure, std::u16string& text) {
@@ -41,13 +55,13 @@ int main(int argc, char** argv) {
   // Fontconfig reads its configuration and font caches the first time a text is measured, which
   // costs as much as building the whole main window: it starts now, on a thread of its own,
   // while Qt connects to the display and the window is built. Qt's own call then finds it done.
-  std::jthread fonts([] { FcInit(); });
+  ScopedThread fonts([] { FcInit(); });
   // The main window's picture and outline are decoded meanwhile too.
   orv::PrefetchSkinPictures(orv::ProgramFolder(), QStringLiteral("MAIN"));
   QApplication application(argc, argv);
   // Qt's own list of the fonts is filled on first use too (for all threads at once): filled on
   // a thread of its own while the main window is built, it is there when the window draws.
-  std::jthread fontList([] { QFontDatabase::families(); });
+  ScopedThread fontList([] { QFontDatabase::families(); });
   QFont::insertSubstitution(QStringLiteral("MS Shell Dlg"), QStringLiteral("DejaVu Sans"));
   orv::CAPApp app(orv::CAPApp::ThisProcess());
   // Another panel runs: this one ends without a word.

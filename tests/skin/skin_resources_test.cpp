@@ -128,7 +128,9 @@ TEST(RegionFromMask, OneBitAndIndexedMasksGiveTheSameRegions) {
       std::optional<QRegion> clipped = RegionFromMaskClipped(form, 1, column);
       QRegion want = expected->intersected(QRect(column, 0, 77 - column, 9));
       EXPECT_EQ(clipped.has_value(), !want.isEmpty()) << form.format() << " from " << column;
-      if (clipped) EXPECT_TRUE(SameArea(*clipped, want)) << form.format() << " from " << column;
+      if (clipped) {
+        EXPECT_TRUE(SameArea(*clipped, want)) << form.format() << " from " << column;
+      }
     }
   }
   // A two-colour mask whose colours are both dark is inside everywhere.
