@@ -245,8 +245,10 @@ std::optional<QRegion> ScanMask(const QImage& mask, int firstColumn, int firstRo
   RunCollector collector;
   std::vector<int> runs;
   const QImage::Format format = mask.format();
-  if ((format == QImage::Format_Mono || format == QImage::Format_MonoLSB) && mask.colorCount() >= 2) {
-    const bool inside0 = !transparent(mask.color(0)), inside1 = !transparent(mask.color(1));
+  // An index the colour table does not have is inside, as QImage::pixel gives black for it.
+  const auto insideAt = [&](int i) { return i >= mask.colorCount() || !transparent(mask.color(i)); };
+  if (format == QImage::Format_Mono || format == QImage::Format_MonoLSB) {
+    const bool inside0 = insideAt(0), inside1 = insideAt(1);
     for (int y = std::max(0, firstRow); y < h; ++y) {
       runs.clear();
       BitRowRuns(mask.constScanLine(y), w, x0, format == QImage::Format_Mono, inside0, inside1, runs);
@@ -254,9 +256,9 @@ std::optional<QRegion> ScanMask(const QImage& mask, int firstColumn, int firstRo
     }
     return collector.Finish();
   }
-  if (format == QImage::Format_Indexed8 && mask.colorCount() > 0) {
+  if (format == QImage::Format_Indexed8) {
     bool inside[256];
-    for (int i = 0; i < 256; ++i) inside[i] = i >= mask.colorCount() || !transparent(mask.color(i));
+    for (int i = 0; i < 256; ++i) inside[i] = insideAt(i);
     for (int y = std::max(0, firstRow); y < h; ++y) {
       const uchar* row = mask.constScanLine(y);
       runs.clear();

@@ -139,6 +139,21 @@ TEST(RegionFromMask, OneBitAndIndexedMasksGiveTheSameRegions) {
   dark.fill(0);
   dark.setPixel(3, 1, 1);
   EXPECT_TRUE(SameArea(*RegionFromMask(dark), QRegion(0, 0, 10, 2)));
+  // A colour table too short for the indexes used (a PNG palette of one colour): the missing
+  // colour is black, as QImage::pixel gives it, so its pixels are inside.
+  QImage shortMono(10, 2, QImage::Format_Mono);
+  shortMono.fill(0);
+  shortMono.setColorTable({qRgb(255, 255, 255)});
+  for (int x = 4; x < 7; ++x) shortMono.setPixel(x, 1, 1);
+  QImage shortIndexed(10, 2, QImage::Format_Indexed8);
+  shortIndexed.setColorTable({qRgb(255, 255, 255)});
+  shortIndexed.fill(0);
+  for (int x = 4; x < 7; ++x) shortIndexed.scanLine(1)[x] = 5;  // setPixel refuses such an index
+  for (const QImage& form : {shortMono, shortIndexed}) {
+    std::optional<QRegion> region = RegionFromMask(form);
+    ASSERT_TRUE(region) << form.format();
+    EXPECT_TRUE(SameArea(*region, QRegion(4, 1, 3, 1))) << form.format();
+  }
 }
 
 TEST(RegionFromMask, ANullMaskGivesNoRegion) { EXPECT_FALSE(RegionFromMask(QImage()).has_value()); }
