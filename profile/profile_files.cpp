@@ -111,7 +111,8 @@ std::u16string EventList(const MacroEvent (&events)[N]) {
   return out;
 }
 
-// Every event takes the next three numbers; events past the end of the list become zero.
+// Every event takes the next three numbers. An event whose virtual key is 0 ends the list, as
+// the writer ends it: it and the events after it become zero, as do events past the numbers.
 template <size_t N>
 void ReadEventList(MacroEvent (&events)[N], std::u16string_view text) {
   NumberList list(text);
@@ -123,6 +124,10 @@ void ReadEventList(MacroEvent (&events)[N], std::u16string_view text) {
     e.virtualKey = static_cast<uint8_t>(list.Next() & 0xFF);
     e.keyUp = static_cast<uint8_t>(list.Next() & 0xFF);
     e.delay = list.Next();
+    if (e.virtualKey == 0) {
+      std::fill(&e, std::end(events), MacroEvent{});
+      break;
+    }
   }
 }
 

@@ -209,6 +209,7 @@ TEST_F(ProfileFiles, MacrosAreTakenInOrderAndEventListsFilled) {
       u"<MACRO_1><MACRO_INFO>65,0,50,65,1,50,</MACRO_INFO><MACRO_NAME>first</MACRO_NAME>"
       u"<MACRO_LOOP_COUNT>5,1,</MACRO_LOOP_COUNT><MACRO_SEND_KEY_INFO>13,0,0,13,1,0,9,9,9,</MACRO_SEND_KEY_INFO></MACRO_1>\r\n"
       u"<MACRO_3><MACRO_NAME>third</MACRO_NAME><MACRO_INFO>321,0,</MACRO_INFO></MACRO_3>\r\n"
+      u"<MACRO_4><MACRO_NAME>fourth</MACRO_NAME><MACRO_INFO>66,0,5,256,100,7,67,0,10,</MACRO_INFO></MACRO_4>\r\n"
       u"</PROFILE_1>\r\n");
   auto set = Load();
   const Profile& p = set->profiles[0];
@@ -230,6 +231,12 @@ TEST_F(ProfileFiles, MacrosAreTakenInOrderAndEventListsFilled) {
   EXPECT_EQ(m.sendKeyEvents[1].keyUp, 1);
   EXPECT_EQ(p.macros[2].events[0].virtualKey, 321 & 0xFF);  // the low byte
   EXPECT_EQ(m.delayMode, kDelayAutomatic);                  // missing: the reset value
+  // An event whose key is 0 (256's low byte) ends the list, as the writer ends it: nothing of
+  // it or after it is kept, so the macro saves and loads as it is.
+  const Macro& fourth = p.macros[3];
+  EXPECT_EQ(fourth.events[0].virtualKey, 66);
+  const MacroEvent none{};
+  for (int e = 1; e < kMacroEventCount; ++e) EXPECT_EQ(std::memcmp(&fourth.events[e], &none, sizeof none), 0) << e;
 }
 
 TEST_F(ProfileFiles, LongTextsAreCutToTheirFields) {
