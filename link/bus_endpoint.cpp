@@ -10,7 +10,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <random>
 
 #include "base/files.h"
@@ -50,17 +52,37 @@ std::string InfoText(pid_t pid, uint64_t start, std::u16string_view title) {
   return "pid=" + std::to_string(pid) + "\nstart=" + std::to_string(start) + "\ntitle=" + ToUtf8(title) + "\n";
 }
 
+// The decimal number that fills the line from `at`: digits only, at least one, at most `most`.
+bool LineNumber(const std::string& text, size_t at, uint64_t most, uint64_t& value) {
+  const size_t end = std::min(text.find('\n', at), text.size());
+  if (at >= end) return false;
+  value = 0;
+  for (size_t i = at; i < end; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+    if (value > (most - digit) / 10) return false;
+    value = value * 10 + digit;
+  }
+  return true;
+}
+
 bool ReadInfo(const Folder& folder, WindowHandle h, EndpointInfo& info) {
   std::string text;
   struct stat st;
   if (!ReadBoundedFile(InfoPath(folder.path, h), kMaxInfoFileSize, text, st)) return false;
   if (!TrustedUser(st.st_uid, folder)) return false;
+  // "pid=", "start=" and "title=" lines, in that order, as InfoText writes them; the numbers
+  // are plain decimal digits, nothing else on their lines.
   if (text.rfind("pid=", 0) != 0) return false;
   size_t startAt = text.find("\nstart=");
   size_t titleAt = text.find("\ntitle=");
   if (startAt == std::string::npos || titleAt == std::string::npos || titleAt < startAt) return false;
-  info.pid = static_cast<pid_t>(std::strtol(text.c_str() + 4, nullptr, 10));
-  info.start = std::strtoull(text.c_str() + startAt + 7, nullptr, 10);
+  uint64_t pid = 0, start = 0;
+  if (!LineNumber(text, 4, std::numeric_limits<pid_t>::max(), pid) ||
+      !LineNumber(text, startAt + 7, std::numeric_limits<uint64_t>::max(), start))
+    return false;
+  info.pid = static_cast<pid_t>(pid);
+  info.start = start;
   info.uid = st.st_uid;
   std::string title = text.substr(titleAt + 7);
   if (!title.empty() && title.back() == '\n') title.pop_back();

@@ -77,6 +77,25 @@ class TestThreads {
   std::atomic<int> ended_{0};
 };
 
+// This process's start time as /proc gives it, which endpoint files name with their owner.
+std::string OwnStartTime() {
+  const std::string stat = test::ReadFile("/proc/self/stat");
+  size_t field = stat.rfind(')') + 1;
+  for (int n = 2; field < stat.size() && n < 22; ++field)
+    if (stat[field] == ' ') ++n;
+  return stat.substr(field, stat.find(' ', field) - field);
+}
+
+// A bound socket nobody listens on, as a window's that has not read it yet.
+void BindUnserved(const std::string& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strcpy(addr.sun_path, path.c_str());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ::close(fd);
+}
+
 class LinkBus : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -248,11 +267,7 @@ TEST_F(LinkBus, ConnectionsToWindowsThatHaveGoneAreLetGo) {
   // Windows of "another process" of this user (their files name this process, whose start time
   // /proc gives): each takes one post and goes away without reading it. The connections to
   // them must not stay open for good, one descriptor per window ever reached.
-  std::string stat = test::ReadFile("/proc/self/stat");
-  size_t field = stat.rfind(')') + 1;
-  for (int n = 2; field < stat.size() && n < 22; ++field)
-    if (stat[field] == ' ') ++n;
-  const std::string start = stat.substr(field, stat.find(' ', field) - field);
+  const std::string start = OwnStartTime();
   auto openDescriptors = [] {
     size_t count = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
@@ -275,6 +290,31 @@ TEST_F(LinkBus, ConnectionsToWindowsThatHaveGoneAreLetGo) {
     ::unlink((base + ".window").c_str());
   }
   EXPECT_LE(openDescriptors(), before + 1);  // the last one is let go at the next connection
+}
+
+TEST_F(LinkBus, EndpointFilesCountOnlyWithPlainDecimalNumbers) {
+  // Files of "another process" of this user, owned by this live process: only the one whose
+  // numbers are digits alone on their lines is a window.
+  const std::string pid = std::to_string(::getpid()), start = OwnStartTime();
+  const std::pair<std::string, bool> files[] = {
+      {"pid=" + pid + "\nstart=" + start + "\ntitle=plain\n", true},
+      {"pid=\n" + pid + "\nstart=" + start + "\ntitle=number on the next line\n", false},
+      {"pid= " + pid + "\nstart=" + start + "\ntitle=space before\n", false},
+      {"pid=+" + pid + "\nstart=" + start + "\ntitle=sign\n", false},
+      {"pid=" + pid + "x\nstart=" + start + "\ntitle=letter after\n", false},
+      {"pid=" + pid + "\nstart= " + start + "\ntitle=start with a space\n", false},
+      {"pid=" + pid + "\nstart=" + start + "9999999999999999999999\ntitle=start too large\n", false},
+      {"pid=99999999999999999999" + pid + "\nstart=" + start + "\ntitle=pid too large\n", false},
+  };
+  WindowHandle h = 0x7FFF2000;
+  for (const auto& [text, window] : files) {
+    const std::string base = dir_ / std::to_string(++h);
+    test::WriteFile(base + ".window", text);
+    BindUnserved(base + ".sock");
+    const std::string title = text.substr(text.find("title=") + 6, text.rfind('\n') - text.find("title=") - 6);
+    EXPECT_EQ(bus::FindWindow(ToUtf16(title)), window ? h : 0u) << title;
+    EXPECT_EQ(bus::IsWindow(h), window) << title;
+  }
 }
 
 TEST_F(LinkBus, MalformedAndOversizedFramesAreDropped) {
