@@ -45,7 +45,9 @@ XWindowBox XDriver::Find(const std::string& title, int ms) {
   return {};
 }
 
-XWindowBox XDriver::FindOther(unsigned long except, int ms) {
+// A shown child of the root other than `except`, popup (override-redirect) or not as asked,
+// at least `minWidth` x `minHeight`, waiting up to `ms` for one.
+XWindowBox XDriver::FindTopLevel(unsigned long except, bool popup, int minWidth, int minHeight, int ms) {
   Display* d = D(display_);
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   do {
@@ -56,7 +58,9 @@ XWindowBox XDriver::FindOther(unsigned long except, int ms) {
       for (unsigned i = 0; i < n && !box; ++i) {
         XWindowAttributes a;
         if (children[i] == except || !XGetWindowAttributes(d, children[i], &a)) continue;
-        if (a.map_state != IsViewable || a.override_redirect || a.width < 100 || a.height < 60) continue;
+        if (a.map_state != IsViewable || static_cast<bool>(a.override_redirect) != popup || a.width < minWidth ||
+            a.height < minHeight)
+          continue;
         box = XWindowBox{children[i], a.x, a.y, a.width, a.height};
       }
       if (children) XFree(children);
@@ -67,27 +71,9 @@ XWindowBox XDriver::FindOther(unsigned long except, int ms) {
   return {};
 }
 
-XWindowBox XDriver::FindPopup(unsigned long except, int ms) {
-  Display* d = D(display_);
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  do {
-    Window root, parent, *children = nullptr;
-    unsigned n = 0;
-    XWindowBox box;
-    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) {
-      for (unsigned i = 0; i < n && !box; ++i) {
-        XWindowAttributes a;
-        if (children[i] == except || !XGetWindowAttributes(d, children[i], &a)) continue;
-        if (a.map_state != IsViewable || !a.override_redirect || a.width < 20 || a.height < 20) continue;
-        box = XWindowBox{children[i], a.x, a.y, a.width, a.height};
-      }
-      if (children) XFree(children);
-    }
-    if (box) return box;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (std::chrono::steady_clock::now() < end);
-  return {};
-}
+XWindowBox XDriver::FindOther(unsigned long except, int ms) { return FindTopLevel(except, false, 100, 60, ms); }
+
+XWindowBox XDriver::FindPopup(unsigned long except, int ms) { return FindTopLevel(except, true, 20, 20, ms); }
 
 bool XDriver::WaitFocusIn(const XWindowBox& w, int ms) {
   Display* d = D(display_);

@@ -50,6 +50,7 @@ class XDriver {
  private:
   void Sync();
   unsigned long Search(unsigned long window, const std::string& title);
+  XWindowBox FindTopLevel(unsigned long except, bool popup, int minWidth, int minHeight, int ms);
   void* display_ = nullptr;
 };
 
