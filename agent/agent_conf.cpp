@@ -25,7 +25,7 @@ void AgentConf::Prepare(const std::string& programFolder) {
   folder_ = ConfFolder();
   RemoveStaleTemporaryFiles(folder_);
   // A user's Config.xml is never replaced by the installed default.
-  CopyFileIfMissing(programFolder + kConfigFileName, JoinPath(folder_, kConfigFileName));
+  CopyFileIfMissing(programFolder + kConfigFileName, JoinPath(folder_, kConfigFileName), kMaxConfigFileSize);
   MakeFolders(ProfileFolder());
 }
 

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <limits>
+
 #include "base/log.h"
 #include "device/buttons.h"
 #include "link/messages.h"
@@ -18,25 +20,32 @@ constexpr LParam kLastLiftDistanceMode = 2;
 // codes command + 15.
 constexpr WParam kFirstControlCommand = 1, kLastControlCommand = 6;
 constexpr LResult kControlFailureOffset = 15;
+constexpr FieldRange kPollingRates = RangeOf(RangedField::PollingRate);
+// The registered control interface's values: a client's window handle, a command's value.
+constexpr ParamRange kControlClient{1, std::numeric_limits<WindowHandle>::max()};
+constexpr ParamRange kControlValue = kInt32Value;
 
 }  // namespace
 
+// What each message may carry; anything else is ignored before a handler runs. A lift distance
+// outside 1-3 is the default one, as long as it is a 32-bit value; a system message's values
+// are only compared whole.
 const MessageEntry<CMyWnd> CMyWnd::kMessages[] = {
-    {UM_DEVICE_EVENT, &CMyWnd::OnDeviceEvent},
-    {UM_RELOAD_PROFILES, &CMyWnd::OnReloadProfiles},
-    {UM_SET_LIFT_DISTANCE, &CMyWnd::OnSetLiftDistance},
-    {UM_SET_POLLING_RATE, &CMyWnd::OnSetPollingRate},
-    {UM_QUERY_MEMORY_SIZE, &CMyWnd::OnQueryMemorySize},
-    {UM_SELECT_PROFILE, &CMyWnd::OnSelectProfile},
-    {UM_SET_DEVICE_MODE, &CMyWnd::OnSetDeviceMode},
-    {UM_UPDATE_FIRMWARE, &CMyWnd::OnUpdateFirmware},
-    {UM_GET_FIRMWARE_VERSIONS, &CMyWnd::OnGetFirmwareVersions},
-    {WM_TIMER, &CMyWnd::OnTimer},
-    {WM_WTSSESSION_CHANGE, &CMyWnd::OnSessionChange},
-    {WM_DEVICECHANGE, &CMyWnd::OnDeviceChange},
-    {WM_POWERBROADCAST, &CMyWnd::OnPowerBroadcast},
-    {WM_QUERYENDSESSION, &CMyWnd::OnQueryEndSession},
-    {WM_CLOSE, &CMyWnd::OnClose},
+    {UM_DEVICE_EVENT, &CMyWnd::OnDeviceEvent, kUint32Value, {kDeviceEventWord, kDeviceEventLost}},
+    {UM_RELOAD_PROFILES, &CMyWnd::OnReloadProfiles, kFlagValue, kFlagValue},
+    {UM_SET_LIFT_DISTANCE, &CMyWnd::OnSetLiftDistance, kInt32Value, {0, kLastLiftDistanceMode}},
+    {UM_SET_POLLING_RATE, &CMyWnd::OnSetPollingRate, {kPollingRates.min, kPollingRates.max}, kZeroValue},
+    {UM_QUERY_MEMORY_SIZE, &CMyWnd::OnQueryMemorySize, kZeroValue, kZeroValue},
+    {UM_SELECT_PROFILE, &CMyWnd::OnSelectProfile, {0, kProfileCount - 1}, kZeroValue},
+    {UM_SET_DEVICE_MODE, &CMyWnd::OnSetDeviceMode, kZeroValue, kFlagValue},
+    {UM_UPDATE_FIRMWARE, &CMyWnd::OnUpdateFirmware, kZeroValue, kAnyValue},
+    {UM_GET_FIRMWARE_VERSIONS, &CMyWnd::OnGetFirmwareVersions, kZeroValue, kZeroValue},
+    {WM_TIMER, &CMyWnd::OnTimer, kUint32Value, kAnyValue},
+    {WM_WTSSESSION_CHANGE, &CMyWnd::OnSessionChange, kAnyValue, kAnyValue},
+    {WM_DEVICECHANGE, &CMyWnd::OnDeviceChange, kAnyValue, kAnyValue},
+    {WM_POWERBROADCAST, &CMyWnd::OnPowerBroadcast, kAnyValue, kAnyValue},
+    {WM_QUERYENDSESSION, &CMyWnd::OnQueryEndSession, kAnyValue, kAnyValue},
+    {WM_CLOSE, &CMyWnd::OnClose, kAnyValue, kAnyValue},
 };
 
 CMyWnd::CMyWnd(AgentServices services, bool elevated)
@@ -153,7 +162,6 @@ LResult CMyWnd::OnReloadProfiles(WParam w, LParam l) {
 LResult CMyWnd::OnSetLiftDistance(WParam w, LParam l) {
   // Only the three modes exist. Any distance other than 2 and 3 is the default one (code 0):
   // the sets then keep the default's value, which is what the mouse now has.
-  if (l < 0 || l > kLastLiftDistanceMode) return 0;
   constexpr FieldRange distances = RangeOf(RangedField::LiftDistance);
   int value = w >= static_cast<WParam>(distances.min) && w <= static_cast<WParam>(distances.max) ? static_cast<int>(w)
                                                                                                   : distances.fallback;
@@ -161,10 +169,7 @@ LResult CMyWnd::OnSetLiftDistance(WParam w, LParam l) {
 }
 
 LResult CMyWnd::OnSetPollingRate(WParam w, LParam) {
-  constexpr FieldRange rates = RangeOf(RangedField::PollingRate);
-  // Not a polling rate: nothing stored, nothing sent.
-  if (w < static_cast<WParam>(rates.min) || w > static_cast<WParam>(rates.max)) return 0;
-  int rate = static_cast<int>(w);
+  const int rate = static_cast<int>(w);
   if (rate != sets_.current().pollingRate) {
     sets_.previous().pollingRate = sets_.current().pollingRate;
     sets_.current().pollingRate = rate;
@@ -180,7 +185,6 @@ LResult CMyWnd::OnQueryMemorySize(WParam, LParam) {
 }
 
 LResult CMyWnd::OnSelectProfile(WParam w, LParam) {
-  if (w >= static_cast<WParam>(kProfileCount)) return 0;  // no such profile: nothing changes
   settings_.SelectProfile(static_cast<int>(w));
   return 1;
 }
@@ -201,9 +205,10 @@ LResult CMyWnd::OnGetFirmwareVersions(WParam, LParam) { return firmware_.Firmwar
 LResult CMyWnd::DefaultHandler(uint32_t code, WParam w, LParam l) {
   if (code == 0) return 0;
   if (code == msgDiscover_) {
+    if (!kControlClient.Holds(w)) return 0;
     controlClient_ = static_cast<WindowHandle>(w);
     bus::SendTimeout(controlClient_, msgAttach_, handle_, 1, bus::kPeerSendTimeoutMs);
-  } else if (code == msgAttach_ && w >= kFirstControlCommand && w <= kLastControlCommand) {
+  } else if (code == msgAttach_ && w >= kFirstControlCommand && w <= kLastControlCommand && kControlValue.Holds(l)) {
     int value = static_cast<int>(l);
     int done = 0;
     switch (w) {

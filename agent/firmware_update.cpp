@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "link/messages.h"
 #include "platform/clock.h"
+#include "profile/profile_files.h"
 #include "profile/xml_cursor.h"
 
 namespace orv {
@@ -20,6 +21,8 @@ constexpr size_t kBlockSize = 512;
 constexpr int kReenumerationSteps = 30;
 constexpr uint32_t kReenumerationStepMs = 1000;
 constexpr uint8_t kLoaderMode = 16;
+// The blocks' offsets are 16-bit: no image past 64 KiB can be written.
+constexpr size_t kMaxFirmwareImageSize = 0x10000;
 
 uint32_t BigEndian16(const std::vector<uint8_t>& b, size_t at) { return GetBe16(b.data() + at); }
 
@@ -45,7 +48,7 @@ FirmwareUpdate::FirmwareUpdate(DriverChannel& driver, Clock& clock, const AgentC
 
 bool FirmwareUpdate::ReadFirmwareXml(std::u16string& file, int64_t& version) {
   XmlCursor x;
-  if (!x.LoadFile(programFolder_ + "Firmware.xml") || !x.FindElement()) return false;
+  if (!x.LoadFile(programFolder_ + "Firmware.xml", kMaxProgramDataFileSize) || !x.FindElement()) return false;
   file.clear();
   version = -1;
   if (x.FindChildElement(u"FirmwareFile")) file = x.GetChildText();
@@ -85,7 +88,7 @@ int FirmwareUpdate::UpdateFirmware(const std::u16string* path) {
   }
   std::string image;
   // An empty image would have the loader erase the firmware and take nothing in its place.
-  if (!ReadWholeFile(ToUtf8(file), image) || image.empty()) return -1;
+  if (!ReadWholeFile(ToUtf8(file), image, kMaxFirmwareImageSize) || image.empty()) return -1;
   IoctlResult info = driver_.Request(IOCTL_GET_DEVICE_INFO, {}, kDeviceInfoSize);
   if (!info.ok || info.out.size() != kDeviceInfoSize) return -1;
   uint32_t start = BigEndian16(info.out, 8), eraseWait = BigEndian16(info.out, 10), blockDelay = BigEndian16(info.out, 12);

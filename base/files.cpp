@@ -38,7 +38,9 @@ bool ReplaceFileContents(const std::string& path, std::initializer_list<std::str
     if (::realpath(path.c_str(), resolved)) target = resolved;
     exists = ::stat(target.c_str(), &st) == 0;
   }
-  if (exists && S_ISDIR(st.st_mode)) return false;
+  // Only a regular file is replaced: a folder, FIFO, socket or device (also behind a link, as
+  // /dev/null might be) stays as it is.
+  if (exists && !S_ISREG(st.st_mode)) return false;
 
   std::string temp = target + ".XXXXXX";
   int fd = ::mkstemp(temp.data());
@@ -63,35 +65,79 @@ bool ReplaceFileContents(const std::string& path, std::initializer_list<std::str
   return ok;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return false;
+const char* FileReadText(FileRead outcome) {
+  switch (outcome) {
+    case FileRead::kRead: return "read";
+    case FileRead::kMissing: return "missing";
+    case FileRead::kNotAFile: return "not a regular file";
+    case FileRead::kTooLarge: return "larger than it may be";
+    case FileRead::kFailed: return "cannot be read";
   }
-  if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  return "cannot be read";
+}
+
+int OpenRegularFile(const std::string& path, size_t maxBytes, FileRead* why) {
+  FileRead ignored;
+  FileRead& outcome = why ? *why : ignored;
+  const auto refuse = [&](FileRead reason, int fd) {
+    if (fd >= 0) ::close(fd);
+    outcome = reason;
+    return -1;
+  };
+  // Looked at before the open, so that a device is not even opened; and again on the open
+  // descriptor, which is what counts when the name changed in between.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return refuse(errno == ENOENT || errno == ENOTDIR ? FileRead::kMissing : FileRead::kFailed, -1);
+  if (!S_ISREG(st.st_mode)) return refuse(FileRead::kNotAFile, -1);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return refuse(errno == ENOENT ? FileRead::kMissing : FileRead::kFailed, -1);
+  if (::fstat(fd, &st) != 0) return refuse(FileRead::kFailed, fd);
+  if (!S_ISREG(st.st_mode)) return refuse(FileRead::kNotAFile, fd);
+  if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > maxBytes) return refuse(FileRead::kTooLarge, fd);
+  // Reads of a regular file do not block anyway; the flag goes so that nothing else sees it.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  outcome = FileRead::kRead;
+  return fd;
+}
+
+FileRead ReadFileBounded(const std::string& path, std::string& bytes, size_t maxBytes) {
+  bytes.clear();
+  FileRead outcome = FileRead::kFailed;
+  const int fd = OpenRegularFile(path, maxBytes, &outcome);
+  if (fd < 0) return outcome;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
-  bool ok = true;
   for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    // One byte past the bound is enough to know the file is too large.
+    const size_t room = maxBytes - bytes.size() + 1;
+    ssize_t n = ::read(fd, buffer, room < sizeof buffer ? room : sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      ok = false;
+      outcome = FileRead::kFailed;
       break;
     }
     if (n == 0) break;
     bytes.append(buffer, static_cast<size_t>(n));
+    if (bytes.size() > maxBytes) {
+      outcome = FileRead::kTooLarge;
+      break;
+    }
   }
   ::close(fd);
-  return ok;
+  if (outcome != FileRead::kRead) bytes.clear();
+  return outcome;
 }
 
-bool CopyFileIfMissing(const std::string& from, const std::string& to) {
+bool ReadWholeFile(const std::string& path, std::string& bytes, size_t maxBytes) {
+  return ReadFileBounded(path, bytes, maxBytes) == FileRead::kRead;
+}
+
+bool CopyFileIfMissing(const std::string& from, const std::string& to, size_t maxBytes) {
   std::string bytes;
-  if (!ReadWholeFile(from, bytes)) return false;
+  if (!ReadWholeFile(from, bytes, maxBytes)) return false;
   // Claim the name first, so that a file appearing meanwhile is not replaced either.
   int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return false;

@@ -43,11 +43,10 @@ bool RegistryStore::Open() {
   size_t slash = path_.rfind('/');
   if (slash != std::string::npos && slash > 0 && !MakeFolders(path_.substr(0, slash))) return false;
   std::string bytes;
-  if (!ReadWholeFile(path_, bytes)) {
-    struct stat st {};
-    // A store that does not exist yet is empty; one that exists but cannot be read is not usable.
-    return ::stat(path_.c_str(), &st) != 0 && errno == ENOENT;
-  }
+  // A store that does not exist yet is empty; one that exists but cannot be read (or is no
+  // regular file, or is far larger than a few values) is not usable.
+  const FileRead outcome = ReadFileBounded(path_, bytes, kMaxRegistryFileSize);
+  if (outcome != FileRead::kRead) return outcome == FileRead::kMissing;
   std::string section;
   size_t pos = 0;
   while (pos < bytes.size()) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,9 @@ bool SameRegistryName(std::string_view a, std::string_view b);
 // The user's registry values, kept in an INI file: one section per key ("[Control Panel\Mouse]"),
 // one "Name=value" line per string value. Sections, values and lines this program does not
 // know are kept as they are.
+// The largest store that is read: it holds a handful of values.
+inline constexpr size_t kMaxRegistryFileSize = 1u << 20;
+
 class RegistryStore {
  public:
   explicit RegistryStore(std::string path);

@@ -41,7 +41,10 @@ class CountingAgent : public AgentTransport {
   bool UsesPipe() const override { return false; }
   bool AgentPresent() override { return true; }
   LResult Post(uint32_t, WParam, LParam) override { return ++posts, 1; }
-  LResult Send(uint32_t, WParam, LParam) override { return 1; }
+  LResult Send(uint32_t, WParam, LParam, bus::SendOutcome* outcome = nullptr) override {
+    if (outcome) *outcome = bus::SendOutcome::kDelivered;
+    return 1;
+  }
   bool PostToWindow(std::u16string_view, uint32_t, WParam, LParam) override { return true; }
   int posts = 0;
 };
@@ -87,7 +90,7 @@ int Run() {
   FillFullSet(*full);
   ReplaceFileContents(conf + "Config.xml", {NewConfigDocument(*full)});
   std::string bytes;
-  ReadWholeFile(conf + "Config.xml", bytes);
+  ReadWholeFile(conf + "Config.xml", bytes, orv::kMaxConfigFileSize);
 
   ConfStore store(conf, pattern + "/Registry.ini");
   QuietServices services;

@@ -324,7 +324,7 @@ int main() {
   // 4. Saving over the file: the same set, then one in which every value differs.
   const double saveUnchangedMs = MeasureSave(temp.path(), configPath, configBytes, *largest, registry);
   std::string afterUnchanged;
-  Check(orv::ReadWholeFile(configPath, afterUnchanged) && afterUnchanged == configBytes,
+  Check(orv::ReadWholeFile(configPath, afterUnchanged, orv::kMaxConfigFileSize) && afterUnchanged == configBytes,
         "saving the unchanged set leaves Config.xml as it was");
   PrintFigure("SaveProfileSet, nothing changed", saveUnchangedMs, "under 50 ms",
               saveUnchangedMs < kSaveUnchangedGoalMs);

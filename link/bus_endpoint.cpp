@@ -36,7 +36,7 @@ std::string InfoPath(const std::string& folder, WindowHandle h) {
 
 uint64_t ProcessStartTime(pid_t pid) {
   std::string stat;
-  if (!ReadWholeFile("/proc/" + std::to_string(pid) + "/stat", stat)) return 0;
+  if (!ReadWholeFile("/proc/" + std::to_string(pid) + "/stat", stat, kMaxProcFileSize)) return 0;
   size_t close = stat.rfind(')');
   if (close == std::string::npos) return 0;
   int field = 2;

@@ -49,8 +49,8 @@ bool CAPApp::InitInstance() {
     const std::string profile = JoinPath(product, "Profile");
     if (MakeFolders(conf)) {
       // A user's own files are never replaced by the defaults.
-      CopyFileIfMissing(startup_.programFolder + kConfigFileName, JoinPath(conf, kConfigFileName));
-      CopyFileIfMissing(startup_.programFolder + kTrayIconFileName, JoinPath(conf, kTrayIconFileName));
+      CopyFileIfMissing(startup_.programFolder + kConfigFileName, JoinPath(conf, kConfigFileName), kMaxConfigFileSize);
+      CopyFileIfMissing(startup_.programFolder + kTrayIconFileName, JoinPath(conf, kTrayIconFileName), kMaxTrayIconFileSize);
       startup_.confFolder = WithSlash(conf);
     } else {
       ORV_LOG(Panel, Warning, "the configuration folder %s cannot be made", conf.c_str());

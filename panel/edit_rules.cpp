@@ -9,6 +9,8 @@
 #include "profile/function_catalog.h"
 #include "panel/print_page.h"
 #include "profile/profile_files.h"
+#include "skin/skin_messages.h"
+#include "skin/skin_resources.h"
 
 namespace orv {
 
@@ -41,6 +43,23 @@ EditRules::EditRules(PanelSets& sets, PanelStore& store, AgentTransport& agent, 
 void EditRules::Load() {
   store_.Load(sets_.savedSet);
   sets_.workingSet = sets_.savedSet;
+  fileHoldsSaved_ = true;
+}
+
+bool EditRules::Reload() {
+  auto fresh = std::make_unique<ProfileSet>();
+  const ProfileSetLoad outcome = store_.Load(*fresh);
+  if (outcome != ProfileSetLoad::Loaded) {
+    ORV_LOG(Panel, Warning, "Config.xml is %s: the profiles the panel holds are kept and the next Apply writes them",
+            outcome == ProfileSetLoad::Missing ? "gone" : "damaged");
+    fileHoldsSaved_ = false;
+    view_.EnableApply(true);
+    return false;
+  }
+  sets_.savedSet = *fresh;
+  sets_.workingSet = sets_.savedSet;
+  fileHoldsSaved_ = true;
+  return true;
 }
 
 void EditRules::DialogInitialised() {
@@ -65,10 +84,11 @@ void EditRules::Refresh() {
 }
 
 ApplyResult EditRules::Apply(bool writeOnBoard) {
-  const bool changed = sets_.Differ();
+  const bool changed = sets_.Differ() || !fileHoldsSaved_;
   if (changed) {
     if (!store_.Save(sets_.workingSet)) return ApplyResult::kFailed;
     sets_.savedSet = sets_.workingSet;
+    fileHoldsSaved_ = true;
   }
   if (writeOnBoard) {
     agent_.Post(UM_RELOAD_PROFILES, 1, changed ? 0 : 1);
@@ -87,6 +107,7 @@ void EditRules::ReportApply(ApplyResult result) {
 bool EditRules::SaveNow() {
   if (store_.Save(sets_.workingSet)) {
     sets_.savedSet = sets_.workingSet;
+    fileHoldsSaved_ = true;
     return true;
   }
   ReportApply(ApplyResult::kFailed);
@@ -166,7 +187,7 @@ void EditRules::Import() {
   request.fileName = u"*.xml";
   std::optional<std::string> path = services_.OpenFileName(request);
   if (!path || !std::filesystem::exists(*path)) return;
-  if (!LooksLikeProfileFile(*path)) {
+  if (!IsProfileFile(*path)) {
     services_.WarningOne(kNotAProfileMessage);
     return;
   }
@@ -194,7 +215,7 @@ bool EditRules::Print(const QImage& base, const std::u16string (&labels)[kButton
   const Profile& p = sets_.activeWorking();
   QImage portrait;
   const std::string portraitPath = PortraitPath(folders_.conf, FieldText(p.serverName), FieldText(p.characterName));
-  if (!portraitPath.empty()) portrait.load(QString::fromStdString(portraitPath));
+  if (!portraitPath.empty()) portrait = ReadPictureFile(portraitPath);
   return services_.PrintPage(ComposePrintPage(base, PrintContentOf(sets_.workingSet, labels, portrait)));
 }
 
@@ -208,7 +229,7 @@ void EditRules::DropProfile(int from, int to) {
 
 void EditRules::DropFunction(int code, int dropIndex) {
   const int label = dropIndex - kFirstLabelDropIndex;
-  if (label < 0 || label >= kButtonCount || code < 16 || !FindFunction(code)) return;
+  if (label < 0 || label >= kButtonCount || code < kFirstDroppedCode || !FindFunction(code)) return;
   ButtonAssignment& button = sets_.activeWorking().buttons[label];
   if (button.code != code) view_.EnableApply(true);
   button.code = code;
@@ -217,7 +238,7 @@ void EditRules::DropFunction(int code, int dropIndex) {
 
 void EditRules::ButtonMenuPick(int row, int label) {
   view_.CloseButtonMenu();
-  if (row < 0 || row > 6 || label < 0 || label >= kButtonCount) return;
+  if (row < 0 || row >= kButtonMenuRows || label < 0 || label >= kButtonCount) return;
   const int code = row == 6 ? 9 : row + 1;
   ButtonAssignment& button = sets_.activeWorking().buttons[label];
   if (button.code != code) view_.EnableApply(true);
@@ -233,7 +254,7 @@ void EditRules::ShowProfile(int index) {
 }
 
 void EditRules::ProfileChanged(int index, bool reload) {
-  if (reload) Load();
+  if (reload) Reload();
   ShowProfile(index);
 }
 

@@ -33,6 +33,11 @@ class EditRules {
 
   // Config.xml into savedSet, copied to workingSet.
   void Load();
+  // Load for a Config.xml that changed under the panel (the agent rewrote it). A file that is
+  // gone or does not load (damaged by something else) leaves both sets as they are, since they
+  // hold the user's profiles and the file does not, and the next Apply writes them back (the
+  // damaged file kept as Config.xml.broken). False then.
+  bool Reload();
   // The end of the window's initialisation: tells the tray program once that the panel has
   // run (TRAY_ICON_FLAG), asks the agent for the on-board memory size, enables Apply.
   void DialogInitialised();
@@ -92,6 +97,9 @@ class EditRules {
   const MainTexts& texts_;
   Folders folders_;
   Gauge gauge_;
+  // False while Config.xml is known not to hold savedSet (a reload found it gone or damaged):
+  // Apply then saves even without an edit.
+  bool fileHoldsSaved_ = true;
 };
 
 // "%s/User_Guide.pdf" of the program folder.

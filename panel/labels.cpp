@@ -3,13 +3,14 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "profile/function_catalog.h"
+#include "profile/profile_files.h"
 
 namespace orv {
 namespace {
 
 bool LoadDataFile(XmlCursor& x, const std::string& path) {
   // A document that does not parse, or whose root has a sibling, is not used at all.
-  if (!x.LoadFile(path) || !x.IsWellFormed()) {
+  if (!x.LoadFile(path, kMaxProgramDataFileSize) || !x.IsWellFormed()) {
     x.SetDocument({});
     return false;
   }

@@ -13,7 +13,9 @@ class LinkTransport : public AgentTransport {
   bool UsesPipe() const override { return link_.usesPipe(); }
   bool AgentPresent() override;
   LResult Post(uint32_t code, WParam wParam, LParam lParam) override { return link_.Post(code, wParam, lParam); }
-  LResult Send(uint32_t code, WParam wParam, LParam lParam) override { return link_.Send(code, wParam, lParam); }
+  LResult Send(uint32_t code, WParam wParam, LParam lParam, bus::SendOutcome* outcome = nullptr) override {
+    return link_.Send(code, wParam, lParam, bus::kPeerSendTimeoutMs, outcome);
+  }
   bool PostToWindow(std::u16string_view title, uint32_t code, WParam wParam, LParam lParam) override;
   AgentLink& link() { return link_; }
 

@@ -71,11 +71,24 @@ enum : int {
 
 // Messages between the main window and its own windows.
 enum : uint32_t {
-  UM_SLIDE_DONE = 0x464,        // lParam 50/54 assignments out/in, 51/53 properties, 52/55 illumination
+  UM_SLIDE_DONE = 0x464,        // lParam: the drawer and the slide that ended (SlideCode)
   UM_REQUEST_CLOSE = 0x465,     // a side window asks the main window to close
-  UM_SLIDE_CLOSE = 0x466,       // lParam 53 properties, 54 assignments, 55 illumination: slide in
-  UM_BUTTON_MENU_PICK = 0x4CE,  // wParam row, lParam label
+  UM_SLIDE_CLOSE = 0x466,       // lParam: the drawer to slide in (SlideCode, an "in" one)
+  UM_BUTTON_MENU_PICK = 0x4CE,  // wParam row 0 .. kButtonMenuRows - 1, lParam label
 };
+
+// The lParam of UM_SLIDE_DONE and UM_SLIDE_CLOSE: which drawer, out or in.
+enum SlideCode : int {
+  kSlideAssignmentsOut = 50,
+  kSlidePropertiesOut = 51,
+  kSlideIlluminationOut = 52,
+  kSlidePropertiesIn = 53,
+  kSlideAssignmentsIn = 54,
+  kSlideIlluminationIn = 55,
+};
+
+// The button menu's rows: the six basic mouse functions and "off".
+inline constexpr int kButtonMenuRows = 7;
 
 // The drop targets' indexes: profile buttons 0-9, labels 16-29.
 inline constexpr int kFirstLabelDropIndex = 16;

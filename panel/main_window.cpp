@@ -10,9 +10,12 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include "base/text.h"
 #include "link/messages.h"
+#include "profile/field_ranges.h"
 #include "panel/link_transport.h"
 #include "panel/panel_store.h"
 #include "panel/progress_dialog.h"
@@ -68,18 +71,26 @@ int CAPDlgServices::WarningThree2() {
 
 // --- creation --------------------------------------------------------------------------------------
 
+namespace {
+constexpr ParamRange kProfileIndex{0, kProfileCount - 1};
+constexpr ParamRange kLabel{0, kButtonCount - 1};
+constexpr FieldRange kDpiSteps = RangeOf(RangedField::DpiStep);
+}  // namespace
+
+// What each message may carry; anything else is ignored before a handler runs.
 const MessageEntry<CAPDlg> CAPDlg::kMessages[] = {
-    {UM_SLIDE_DONE, &CAPDlg::OnSlideDone},
-    {UM_SLIDE_CLOSE, &CAPDlg::OnSlideClose},
-    {UM_REQUEST_CLOSE, &CAPDlg::OnRequestClose},
-    {UM_BUTTON_MENU_PICK, &CAPDlg::OnButtonMenuPick},
-    {UM_BUTTON_EVENT, &CAPDlg::OnButtonEvent},
-    {UM_MEMORY_SIZE, &CAPDlg::OnMemorySize},
-    {UM_PROFILE_CHANGED, &CAPDlg::OnProfileChanged},
-    {UM_DPI_CHANGED, &CAPDlg::OnDpiChanged},
-    {UM_SELECT_PROFILE, &CAPDlg::OnSelectProfile},
-    {UM_DROP_PROFILE, &CAPDlg::OnDropProfile},
-    {UM_DROP_FUNCTION, &CAPDlg::OnDropFunction},
+    {UM_SLIDE_DONE, &CAPDlg::OnSlideDone, kZeroValue, {kSlideAssignmentsOut, kSlideIlluminationIn}},
+    {UM_SLIDE_CLOSE, &CAPDlg::OnSlideClose, kZeroValue, {kSlidePropertiesIn, kSlideIlluminationIn}},
+    {UM_REQUEST_CLOSE, &CAPDlg::OnRequestClose, kZeroValue, kZeroValue},
+    {UM_BUTTON_MENU_PICK, &CAPDlg::OnButtonMenuPick, {0, kButtonMenuRows - 1}, kLabel},
+    {UM_BUTTON_EVENT, &CAPDlg::OnButtonEvent, kLabel, kFlagValue},
+    {UM_MEMORY_SIZE, &CAPDlg::OnMemorySize, kZeroValue, {0, INT32_MAX}},
+    {UM_PROFILE_CHANGED, &CAPDlg::OnProfileChanged, kProfileIndex, kFlagValue},
+    {UM_DPI_CHANGED, &CAPDlg::OnDpiChanged, {kDpiSteps.min, kDpiSteps.max}, kProfileIndex},
+    {UM_SELECT_PROFILE, &CAPDlg::OnSelectProfile, kProfileIndex, kZeroValue},
+    {UM_DROP_PROFILE, &CAPDlg::OnDropProfile, kProfileIndex, kProfileIndex},
+    {UM_DROP_FUNCTION, &CAPDlg::OnDropFunction, {kFirstDroppedCode, kLastDroppedCode},
+     {kFirstLabelDropIndex, kFirstLabelDropIndex + kButtonCount - 1}},
 };
 
 CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
@@ -115,13 +126,15 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
     ownServices_ = std::make_unique<CAPDlgServices>(startup_.programFolder, startup_.confFolder, this);
     services_ = ownServices_.get();
   }
-  if (options_.agent) {
-    agent_ = options_.agent;
-  } else {
+  if (!options_.agent) {
     // With the pipe flag the pipe client runs from here until the window goes.
     ownAgent_ = std::make_unique<LinkTransport>(startup_.pipeFlag, 0);
-    agent_ = ownAgent_.get();
   }
+  // Everything the window's collaborators tell the agent goes through the watch, which the
+  // gauge shows.
+  watch_ = std::make_unique<AgentWatch>(options_.agent ? *options_.agent : *ownAgent_);
+  watch_->onChange = [this] { RedrawGauge(); };
+  agent_ = watch_.get();
   if (options_.editors) {
     editors_ = options_.editors;
   } else {
@@ -250,17 +263,18 @@ LResult CAPDlg::OnButtonMenuPick(WParam w, LParam l) {
 }
 
 LResult CAPDlg::OnButtonEvent(WParam w, LParam l) {
-  if (l == 1 && w < static_cast<WParam>(kButtonCount)) LabelClicked(static_cast<int>(w));
+  if (l == 1) LabelClicked(static_cast<int>(w));
   return 1;
 }
 
 LResult CAPDlg::OnMemorySize(WParam, LParam l) {
+  watch_->Answered();
   rules_->MemorySize(l);
   return 1;
 }
 
 LResult CAPDlg::OnProfileChanged(WParam w, LParam l) {
-  rules_->ProfileChanged(static_cast<int>(w), l != 0);
+  rules_->ProfileChanged(static_cast<int>(w), l == 1);
   return 1;
 }
 
@@ -270,17 +284,17 @@ LResult CAPDlg::OnDpiChanged(WParam w, LParam l) {
 }
 
 LResult CAPDlg::OnSelectProfile(WParam w, LParam) {
-  if (w < static_cast<WParam>(kProfileCount)) rules_->ShowProfile(static_cast<int>(w));
+  rules_->ShowProfile(static_cast<int>(w));
   return 1;
 }
 
 LResult CAPDlg::OnDropProfile(WParam w, LParam l) {
-  if (w < static_cast<WParam>(kProfileCount)) rules_->DropProfile(static_cast<int>(w), static_cast<int>(l));
+  rules_->DropProfile(static_cast<int>(w), static_cast<int>(l));
   return 1;
 }
 
 LResult CAPDlg::OnDropFunction(WParam w, LParam l) {
-  if (w <= 1200) rules_->DropFunction(static_cast<int>(w), static_cast<int>(l));
+  rules_->DropFunction(static_cast<int>(w), static_cast<int>(l));
   return 1;
 }
 
@@ -449,7 +463,9 @@ void CAPDlg::Refresh() {
   editors_->SetProfileSet(sets_->workingSet);
 }
 
-void CAPDlg::RedrawGauge() { update(QRect(QPoint(79, 255), QPoint(200, 270))); }
+QRect CAPDlg::GaugeRect() { return QRect(QPoint(79, 255), QPoint(200, 270)); }
+
+void CAPDlg::RedrawGauge() { update(GaugeRect()); }
 
 void CAPDlg::SelectLabel(int label) {
   selected_ = label;
@@ -495,12 +511,25 @@ void CAPDlg::PaintFace(QPainter& p) const {
     p.drawText(QPoint(profiles.x - fm.horizontalAdvance(profiles.text) / 2, profiles.y + fm.ascent()), profiles.text);
   const Gauge& g = rules_->gauge();
   if (g.Visible()) {
-    p.fillRect(QRect(QPoint(79, 255), QPoint(g.FillRight(), 269)), QColor(255, 186, 0));
+    // Dimmed while the agent does not take what is saved: the mouse is not what the panel shows.
+    const bool dim = watch_->state() != AgentState::kAnswering;
+    p.fillRect(QRect(QPoint(79, 255), QPoint(g.FillRight(), 269)), dim ? QColor(96, 84, 60) : QColor(255, 186, 0));
     if (g.FillRight() < 166) p.fillRect(QRect(QPoint(g.FillRight() + 1, 255), QPoint(166, 269)), Qt::black);
-    p.setPen(kWhite);
+    p.setPen(dim ? QColor(128, 128, 128) : kWhite);
     p.setFont(SkinFont(12));
     p.drawText(QRect(QPoint(152, 255), QPoint(200, 270)), Qt::AlignRight | Qt::AlignVCenter, Q(g.Text()));
   }
+}
+
+bool CAPDlg::event(QEvent* e) {
+  if (e->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(e);
+    if (GaugeRect().contains(help->pos())) {
+      QToolTip::showText(help->globalPos(), Q(std::u16string(AgentStateText(watch_->state()))), this, GaugeRect());
+      return true;
+    }
+  }
+  return QDialog::event(e);
 }
 
 void CAPDlg::paintEvent(QPaintEvent*) {

@@ -10,6 +10,7 @@
 
 #include "link/bus_window.h"
 #include "panel/app.h"
+#include "panel/agent_watch.h"
 #include "panel/device_changes.h"
 #include "panel/edit_rules.h"
 #include "panel/editors.h"
@@ -91,6 +92,9 @@ class CAPDlg : public QDialog,
   // What tests and the print look at.
   PanelSets& sets() { return *sets_; }
   EditRules& rules() { return *rules_; }
+  AgentWatch& agentWatch() { return *watch_; }
+  // Where the on-board memory gauge is drawn, in the window's coordinates.
+  static QRect GaugeRect();
   SkinWindow& skin() { return skin_; }
   CBitmapBtn* Control(const QString& key) const { return skin_.Button(key); }
   CBitmapBtn* Label(int i) const { return labels_[i]; }
@@ -103,6 +107,7 @@ class CAPDlg : public QDialog,
   QImage PrintPicture() const;
 
  protected:
+  bool event(QEvent*) override;
   void paintEvent(QPaintEvent*) override;
   void keyPressEvent(QKeyEvent*) override;
   void moveEvent(QMoveEvent*) override;
@@ -139,7 +144,8 @@ class CAPDlg : public QDialog,
   std::unique_ptr<AgentTransport> ownAgent_;
   std::unique_ptr<PanelEditors> ownEditors_;
   PanelServices* services_ = nullptr;
-  AgentTransport* agent_ = nullptr;
+  AgentTransport* agent_ = nullptr;  // through watch_
+  std::unique_ptr<AgentWatch> watch_;
   PanelEditors* editors_ = nullptr;
   std::unique_ptr<LabelBook> book_;
   MainTexts texts_;

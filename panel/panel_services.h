@@ -59,8 +59,11 @@ class AgentTransport {
   virtual bool AgentPresent() = 0;
   // 1 when the message went out (always over the pipe), 0 when the agent is missing.
   virtual LResult Post(uint32_t code, WParam wParam, LParam lParam) = 0;
-  // The agent's result; over the pipe always 1; 0 when the agent is missing.
-  virtual LResult Send(uint32_t code, WParam wParam, LParam lParam) = 0;
+  // The agent's result; over the pipe always 1; 0 when the agent is missing or does not answer
+  // within the peers' time-out, which `outcome` (when given) tells apart. A message that timed
+  // out may still be handled once the agent runs again; one to an agent already taken as hung
+  // is not sent at all.
+  virtual LResult Send(uint32_t code, WParam wParam, LParam lParam, bus::SendOutcome* outcome = nullptr) = 0;
   // Posts to another window found by its title (the tray program, the progress window).
   virtual bool PostToWindow(std::u16string_view title, uint32_t code, WParam wParam, LParam lParam) = 0;
 };

@@ -1,7 +1,5 @@
 #include "panel/panel_store.h"
 
-#include <sys/stat.h>
-
 #include <memory>
 
 #include "base/files.h"
@@ -22,9 +20,9 @@ ConfStore::~ConfStore() {
 void ConfStore::Prefetch() {
   if (confFolder_.empty() || prefetched_.valid()) return;
   prefetched_ = std::async(std::launch::async, [path = JoinPath(confFolder_, kConfigFileName)] {
-    auto set = std::make_unique<ProfileSet>();
-    LoadProfileSet(path, *set);
-    return set;
+    Prefetched read{std::make_unique<ProfileSet>(), ProfileSetLoad::Missing};
+    read.outcome = LoadProfileSet(path, *read.set);
+    return read;
   });
 }
 
@@ -34,17 +32,18 @@ void ConfStore::DropPrefetch() {
   prefetched_ = {};
 }
 
-void ConfStore::Load(ProfileSet& set) {
+ProfileSetLoad ConfStore::Load(ProfileSet& set) {
   if (prefetched_.valid()) {
-    set = *prefetched_.get();
-    return;
+    Prefetched read = prefetched_.get();
+    set = *read.set;
+    return read.outcome;
   }
   if (confFolder_.empty()) {
     ResetProfileSet(set);
     ValidateProfileSet(set);
-    return;
+    return ProfileSetLoad::Missing;
   }
-  LoadProfileSet(JoinPath(confFolder_, kConfigFileName), set);
+  return LoadProfileSet(JoinPath(confFolder_, kConfigFileName), set);
 }
 
 namespace {
@@ -71,7 +70,7 @@ bool RewriteConfig(const std::string& confFolder, const ProfileSet& set) {
   ReadAutoSwitchState(confFolder, savedIndex, switched);
 
   std::string old;
-  if (ReadWholeFile(path, old) && !ReplaceFileContents(path + ".broken", {old})) return false;
+  if (ReadWholeFile(path, old, kMaxConfigFileSize) && !ReplaceFileContents(path + ".broken", {old})) return false;
   if (!ReplaceFileContents(path, {NewConfigDocument(set)})) return false;
   for (int i = 0; i < 4; ++i)
     if (values[i] != 0) WriteConfigValue(confFolder, flags[i], values[i]);
@@ -109,20 +108,5 @@ int ConfStore::ReadValue(ConfigValue value) { return confFolder_.empty() ? 0 : R
 
 int ConfStore::ToggleMacroWarning() {
   DropPrefetch(); return confFolder_.empty() ? 0 : ToggleMacroWarningFlag(confFolder_); }
-
-bool LooksLikeProfileFile(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (static_cast<uint64_t>(st.st_size) > kMaxImportFileSize) return false;
-  XmlCursor x;
-  if (!x.LoadFile(path) || !x.IsWellFormed() || !x.FindElement()) return false;
-  // An export carries the profile's values under its root; any one of them will do, the
-  // reader takes defaults for the rest.
-  for (std::u16string_view name : {u"PROFILE_ID", u"PROFILE_NAME", u"BUTTON_1", u"DPI_VALUE", u"MACRO_1"}) {
-    x.ResetChildPosition();
-    if (x.FindChildElement(name)) return true;
-  }
-  return false;
-}
 
 }  // namespace orv

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "profile/profile_files.h"
 #include "profile/records.h"
 #include "profile/settings_files.h"
 
@@ -14,8 +15,9 @@ namespace orv {
 class PanelStore {
  public:
   virtual ~PanelStore() = default;
-  // Config.xml into `set` (defaults for anything that cannot be read).
-  virtual void Load(ProfileSet& set) = 0;
+  // Config.xml into `set` (defaults for anything that cannot be read); whether the file was
+  // there and read.
+  virtual ProfileSetLoad Load(ProfileSet& set) = 0;
   // The whole set into Config.xml, the active profile's pointer values into the registry and
   // the names into TrayIcon.xml; false when Config.xml or the registry could not be written.
   virtual bool Save(const ProfileSet& set) = 0;
@@ -33,7 +35,7 @@ class ConfStore : public PanelStore {
   // Starts reading Config.xml on a thread of its own, so that a window can set itself up
   // meanwhile; the next Load() takes what it read (a save in between reads the file anew).
   void Prefetch();
-  void Load(ProfileSet& set) override;
+  ProfileSetLoad Load(ProfileSet& set) override;
   bool Save(const ProfileSet& set) override;
   bool WriteValue(ConfigValue value, int number) override;
   int ReadValue(ConfigValue value) override;
@@ -46,15 +48,11 @@ class ConfStore : public PanelStore {
 
   std::string confFolder_;  // empty: no configuration folder could be had
   std::string registryFile_;
-  std::future<std::unique_ptr<ProfileSet>> prefetched_;
+  struct Prefetched {
+    std::unique_ptr<ProfileSet> set;
+    ProfileSetLoad outcome;
+  };
+  std::future<Prefetched> prefetched_;
 };
-
-// The largest file the panel reads as a profile to import.
-inline constexpr size_t kMaxImportFileSize = 16u << 20;
-
-// Whether `path` holds an exported profile: a regular file of at most kMaxImportFileSize bytes,
-// well-formed XML whose root element carries profile values. Pictures, other documents and
-// huge files are not.
-bool LooksLikeProfileFile(const std::string& path);
 
 }  // namespace orv

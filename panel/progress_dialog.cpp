@@ -11,7 +11,7 @@
 namespace orv {
 
 const MessageEntry<CPorgressDlg> CPorgressDlg::kMessages[] = {
-    {UM_PROGRESS, &CPorgressDlg::OnProgress},
+    {UM_PROGRESS, &CPorgressDlg::OnProgress, {0, 100}, kFlagValue},
 };
 
 CPorgressDlg::CPorgressDlg(const std::string& installFolder, double paceSeconds, bool agentPresent,

@@ -48,7 +48,7 @@ TokenElevation ThisProcessElevation() { return ::geteuid() == 0 ? kElevationFull
 
 TokenElevation ProcessElevation(pid_t pid) {
   std::string status;
-  if (pid <= 0 || !ReadWholeFile("/proc/" + std::to_string(pid) + "/status", status)) return kElevationUnknown;
+  if (pid <= 0 || !ReadWholeFile("/proc/" + std::to_string(pid) + "/status", status, kMaxProcFileSize)) return kElevationUnknown;
   std::istringstream lines(status);
   for (std::string line; std::getline(lines, line);) {
     if (line.rfind("Uid:", 0) != 0) continue;

@@ -309,7 +309,7 @@ void UpdateConfig(XmlCursor& x, const ProfileSet& set) {
 bool UpdateTrayIcon(const std::string& confFolder, const ProfileSet& set) {
   const std::string path = JoinPath(confFolder, kTrayIconFileName);
   XmlCursor x;
-  if (!x.LoadFile(path) || !x.FindElement()) return true;
+  if (!x.LoadFile(path, kMaxTrayIconFileSize) || !x.FindElement()) return true;
   x.EnterElement();
   for (int i = 0; i < kProfileCount; ++i) {
     if (x.FindElement(Numbered(u"PROFILE_", i + 1))) x.SetText(FieldText(set.profiles[i].profileName));
@@ -335,7 +335,7 @@ template <typename Edit>
 bool EditConfig(const std::string& confFolder, Edit&& edit) {
   const std::string path = JoinPath(confFolder, kConfigFileName);
   XmlCursor x;
-  if (!x.LoadFile(path) || !x.FindElement()) return false;
+  if (!x.LoadFile(path, kMaxConfigFileSize) || !x.FindElement()) return false;
   x.EnterElement();
   return edit(x) && x.SaveFile(path);
 }
@@ -355,7 +355,7 @@ ProfileSetLoad LoadProfileSet(const std::string& path, ProfileSet& set) {
   ProfileSetLoad outcome = ProfileSetLoad::Loaded;
   if (path.empty() || ::access(path.c_str(), F_OK) != 0) {
     outcome = ProfileSetLoad::Missing;
-  } else if (!x.LoadFile(path)) {
+  } else if (!x.LoadFile(path, kMaxConfigFileSize)) {
     outcome = ProfileSetLoad::Unreadable;
     ORV_LOG(Profile, Info, "%s does not load as XML: the defaults are used", path.c_str());
   }
@@ -387,7 +387,7 @@ int SaveProfileSet(const std::string& confFolder, const ProfileSet& set, Registr
   const std::string path = JoinPath(confFolder, kConfigFileName);
   XmlCursor x;
   bool written;
-  if (x.LoadFile(path)) {
+  if (x.LoadFile(path, kMaxConfigFileSize)) {
     UpdateConfig(x, set);
     written = x.SaveFile(path);
   } else {
@@ -447,10 +447,31 @@ std::string NewTrayIconDocument(const ProfileSet& set) {
   return x.EncodedDocument();
 }
 
+bool IsProfileDocument(XmlCursor& x) {
+  x.ResetPosition();
+  if (!x.IsWellFormed() || !x.FindElement()) return false;
+  for (int i = 0; i < kProfileCount; ++i) {
+    x.ResetChildPosition();
+    if (x.FindChildElement(Numbered(u"PROFILE_", i + 1))) return false;
+  }
+  for (std::u16string_view name : {u"PROFILE_ID", u"PROFILE_NAME", u"BUTTON_1", u"DPI_VALUE", u"MACRO_1"}) {
+    x.ResetChildPosition();
+    if (x.FindChildElement(name)) return true;
+  }
+  return false;
+}
+
+bool IsProfileFile(const std::string& path) {
+  XmlCursor x;
+  return x.LoadFile(path, kMaxProfileFileSize) && IsProfileDocument(x);
+}
+
 bool ExportProfile(const std::string& path, const ProfileSet& set) {
   const Profile& p = ActiveProfile(set);
   XmlCursor x;
-  if (x.LoadFile(path) && x.FindElement()) {
+  if (x.LoadFile(path, kMaxProfileFileSize) && IsProfileDocument(x)) {
+    x.ResetPosition();
+    x.FindElement();
     x.EnterElement();
     if (x.FindElement(u"PROFILE_ID")) x.SetText(FormatInt(set.profileId));
     UpdateProfileContent(x, p, UpdateRules::Export);
@@ -469,7 +490,7 @@ void ImportProfile(const std::string& path, ProfileSet& set) {
   // Every entry carries its own number, whatever the file says.
   for (int b = 0; b < kButtonCount; ++b) target.buttons[b].buttonNumber = static_cast<uint8_t>(b + 1);
   XmlCursor x;
-  if (x.LoadFile(path) && x.FindElement()) ReadProfileContent(x, target);
+  if (x.LoadFile(path, kMaxProfileFileSize) && x.FindElement()) ReadProfileContent(x, target);
   ValidateProfileSet(set);
 }
 
@@ -498,7 +519,7 @@ bool WriteAutoSwitchState(const std::string& confFolder, int savedIndex, int swi
 
 void ReadAutoSwitchState(const std::string& confFolder, int& savedIndex, int& switched) {
   XmlCursor x;
-  if (!x.LoadFile(JoinPath(confFolder, kConfigFileName))) return;
+  if (!x.LoadFile(JoinPath(confFolder, kConfigFileName), kMaxConfigFileSize)) return;
   if (!x.FindChildElement(kAutoSwitchElement)) return;
   const std::u16string text = x.GetChildText();
   NumberList list(text);

@@ -14,6 +14,15 @@ class XmlCursor;
 inline constexpr char kConfigFileName[] = "Config.xml";
 inline constexpr char kTrayIconFileName[] = "TrayIcon.xml";
 
+// The largest files read as these. A Config.xml with every macro of every profile full is
+// about 10 MB; an exported profile, a tenth of that; TrayIcon.xml holds ten names.
+inline constexpr size_t kMaxConfigFileSize = 64u << 20;
+inline constexpr size_t kMaxProfileFileSize = 16u << 20;
+inline constexpr size_t kMaxTrayIconFileSize = 1u << 20;
+// The largest data file of the program folder that is read (Skins.xml, Strings.xml, Menu.xml,
+// Functions.xml, Firmware.xml): texts a translator or designer edits, far smaller than this.
+inline constexpr size_t kMaxProgramDataFileSize = 16u << 20;
+
 // What LoadProfileSet found.
 enum class ProfileSetLoad {
   Loaded,      // the file was read (validation may still have replaced values)
@@ -51,8 +60,18 @@ int SaveProfileSet(const std::string& confFolder, const ProfileSet& set, Registr
 // that the atomic replacement writes before renaming. Returns how many were removed; each is logged.
 int RemoveStaleTemporaryFiles(const std::string& confFolder);
 
-// Writes the set's active profile to `path` (updated in place if it is a well-formed XML
-// file, else a new export document). False if the file cannot be written.
+// Whether the loaded document is one exported profile: its root carries a profile's values
+// (any one of them; the reader takes defaults for the rest) and no whole set's PROFILE_1 ..
+// PROFILE_10, which would make it a Config.xml. Moves the cursor.
+bool IsProfileDocument(XmlCursor& x);
+// Whether `path` holds an exported profile: a regular file of at most kMaxProfileFileSize
+// bytes, well-formed, IsProfileDocument. Pictures, other documents, a Config.xml and huge
+// files are not.
+bool IsProfileFile(const std::string& path);
+
+// Writes the set's active profile to `path`: an exported profile already there is updated in
+// place (what it has that an export does not write is kept); anything else there is replaced
+// by a new export document. False if the file cannot be written.
 bool ExportProfile(const std::string& path, const ProfileSet& set);
 // Reads one profile from `path` over the set's active profile and validates the set. A file
 // that is not XML gives a profile of defaults.

@@ -23,9 +23,9 @@ std::u16string_view ElementOf(ConfigValue value) {
 }
 
 // The number in a root child of a file in the Conf folder; 0 when missing.
-int ReadRootNumber(const std::string& confFolder, const char* file, std::u16string_view element) {
+int ReadRootNumber(const std::string& confFolder, const char* file, size_t maxBytes, std::u16string_view element) {
   XmlCursor x;
-  if (!x.LoadFile(JoinPath(confFolder, file)) || !x.FindChildElement(element)) return 0;
+  if (!x.LoadFile(JoinPath(confFolder, file), maxBytes) || !x.FindChildElement(element)) return 0;
   return ParseInt(x.GetChildText());
 }
 
@@ -34,7 +34,7 @@ int ReadRootNumber(const std::string& confFolder, const char* file, std::u16stri
 bool WriteConfigValue(const std::string& confFolder, ConfigValue value, int number) {
   const std::string path = JoinPath(confFolder, kConfigFileName);
   XmlCursor x;
-  if (!x.LoadFile(path) || !x.FindElement()) return false;
+  if (!x.LoadFile(path, kMaxConfigFileSize) || !x.FindElement()) return false;
   x.EnterElement();
   const std::u16string_view element = ElementOf(value);
   if (x.FindElement(element)) x.SetText(FormatInt(number));
@@ -43,7 +43,7 @@ bool WriteConfigValue(const std::string& confFolder, ConfigValue value, int numb
 }
 
 int ReadConfigValue(const std::string& confFolder, ConfigValue value) {
-  return ReadRootNumber(confFolder, kConfigFileName, ElementOf(value));
+  return ReadRootNumber(confFolder, kConfigFileName, kMaxConfigFileSize, ElementOf(value));
 }
 
 int ToggleMacroWarningFlag(const std::string& confFolder) {
@@ -55,7 +55,7 @@ int ToggleMacroWarningFlag(const std::string& confFolder) {
 bool WriteFirmwareVersionFile(const std::string& confFolder, int firmwareVersion) {
   const std::string path = JoinPath(confFolder, kFirmwareVersionFileName);
   XmlCursor x;
-  if (x.LoadFile(path) && x.FindElement()) {
+  if (x.LoadFile(path, kMaxVersionFileSize) && x.FindElement()) {
     x.EnterElement();
     if (x.FindElement(u"FW_VERSION")) x.SetText(FormatInt(firmwareVersion));
     x.ResetPosition();
@@ -72,11 +72,11 @@ bool WriteFirmwareVersionFile(const std::string& confFolder, int firmwareVersion
 }
 
 int ReadFirmwareVersion(const std::string& confFolder) {
-  return ReadRootNumber(confFolder, kFirmwareVersionFileName, u"FW_VERSION");
+  return ReadRootNumber(confFolder, kFirmwareVersionFileName, kMaxVersionFileSize, u"FW_VERSION");
 }
 
 int ReadSoftwareVersion(const std::string& confFolder) {
-  return ReadRootNumber(confFolder, kFirmwareVersionFileName, u"SOFTWARE_VERSION");
+  return ReadRootNumber(confFolder, kFirmwareVersionFileName, kMaxVersionFileSize, u"SOFTWARE_VERSION");
 }
 
 }  // namespace orv

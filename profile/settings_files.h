@@ -24,6 +24,8 @@ int ReadConfigValue(const std::string& confFolder, ConfigValue value);
 int ToggleMacroWarningFlag(const std::string& confFolder);
 
 inline constexpr char kFirmwareVersionFileName[] = "FWVersion.xml";
+// The largest FWVersion.xml that is read (it holds two numbers).
+inline constexpr size_t kMaxVersionFileSize = 1u << 20;
 inline constexpr int kSoftwareVersion = 115;
 
 // Sets FW_VERSION and SOFTWARE_VERSION where FWVersion.xml has them, or writes a new file with both.

@@ -161,10 +161,11 @@ bool XmlCursor::SetDocument(std::u16string_view text) {
   return IsWellFormed();
 }
 
-bool XmlCursor::LoadFile(const std::string& path) {
+bool XmlCursor::LoadFile(const std::string& path, size_t maxBytes) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
-    result_ = "cannot open " + path;
+  const FileRead outcome = ReadFileBounded(path, bytes, maxBytes);
+  if (outcome != FileRead::kRead) {
+    result_ = path + ": " + FileReadText(outcome);
     text_.Assign({});
     Parse();
     return false;

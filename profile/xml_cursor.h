@@ -22,9 +22,10 @@ class XmlCursor {
   // Returns whether the document is well-formed.
   bool SetDocument(std::u16string_view text);
   // Reads a file (byte order marks, declared encodings, UTF-8 detection, ANSI fallback),
-  // sets the byte order flags and parses. False if the file cannot be opened or the text is
-  // not well-formed.
-  bool LoadFile(const std::string& path);
+  // sets the byte order flags and parses. False if the file cannot be read or the text is
+  // not well-formed. Only a regular file of at most `maxBytes` bytes is read, without ever
+  // waiting on a FIFO or device (base/files.h); the result text says why one was refused.
+  bool LoadFile(const std::string& path, size_t maxBytes);
   // LoadFile from bytes already in memory.
   bool LoadBytes(std::string_view bytes);
   // Replaces the file with the document in its encoding. False if it cannot be written.

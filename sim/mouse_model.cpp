@@ -311,7 +311,7 @@ void MouseModel::SaveStateLocked() {
 bool MouseModel::LoadState() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::string text;
-  if (statePath_.empty() || !ReadWholeFile(statePath_, text)) return false;
+  if (statePath_.empty() || !ReadWholeFile(statePath_, text, kMaxStateFileSize)) return false;
   if (!ReadStateFileText(text, state_)) return false;
   AppendLocked(TimeLocked() + " note=state-loaded");
   return true;

@@ -44,6 +44,7 @@ constexpr size_t kOnboardChunk = kOnboardChunkSize;  // most data bytes one on-b
 constexpr size_t kFirmwareBlockSize = 512;
 constexpr size_t kEventQueueCapacity = 128;  // words beyond are dropped
 constexpr uint8_t kErasedByte = 0xFF;        // what erased on-board memory reads
+constexpr size_t kMaxStateFileSize = 16u << 20;  // a state file holds settings and a few KiB of memory
 
 // What the mouse keeps when told to save; the live values start from these.
 struct MouseSettings {

@@ -298,7 +298,10 @@ QMimeData* CBitmapBtn::DragData() const {
 void CBitmapBtn::RegisterDropTarget() { setAcceptDrops(true); }
 
 namespace {
-bool Accepts(int kind, int n) { return (kind == 1 && n >= 0 && n <= 9) || (kind == 2 && n >= 16 && n <= 1200); }
+bool Accepts(int kind, int n) {
+  return (kind == 1 && n >= kFirstDroppedProfile && n <= kLastDroppedProfile) ||
+         (kind == 2 && n >= kFirstDroppedCode && n <= kLastDroppedCode);
+}
 }  // namespace
 
 Qt::DropAction CBitmapBtn::OnDragOver(const QMimeData* data) {

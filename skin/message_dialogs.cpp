@@ -320,7 +320,7 @@ void CWarningFourDlg::DrawContent(QPainter& p) { COptionWarningDlg::DrawContent(
 // --- About -----------------------------------------------------------------------------------------------
 
 const MessageEntry<CAboutDialog> CAboutDialog::kMessages[] = {
-    {UM_VERSION_CHANGED, &CAboutDialog::OnVersionChanged},
+    {UM_VERSION_CHANGED, &CAboutDialog::OnVersionChanged, kZeroValue, kZeroValue},
 };
 
 CAboutDialog::CAboutDialog(const std::string& installFolder, std::string confFolder, QWidget* parent)

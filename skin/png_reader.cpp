@@ -1,6 +1,7 @@
 #include "skin/png_reader.h"
 
 #include <png.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -8,6 +9,8 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+#include "base/files.h"
 
 namespace orv {
 namespace {
@@ -68,8 +71,13 @@ bool ReadRows(png_structp png, png_bytepp rows) {
 }  // namespace
 
 std::optional<QImage> DecodePngFile(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return std::nullopt;
+  const int fd = OpenRegularFile(path, kMaxSkinImageFileSize);
+  if (fd < 0) return std::nullopt;
+  std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "rb"));
+  if (!file) {
+    ::close(fd);
+    return std::nullopt;
+  }
   png_byte signature[8];
   if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||
       png_sig_cmp(signature, 0, sizeof signature) != 0)

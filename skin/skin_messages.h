@@ -16,8 +16,8 @@ enum : uint32_t {
   WM_HSCROLL = 0x0114,
   WM_VSCROLL = 0x0115,
   ID_BUTTON_MENU = 0xFF00,         // WM_COMMAND wParam of a right click on a skinned button
-  UM_DROP_PROFILE = 0x590,         // wParam: dropped profile number 0-9, lParam: the button's index
-  UM_DROP_FUNCTION = 0x591,        // wParam: dropped code 16-1200, lParam: the button's index
+  UM_DROP_PROFILE = 0x590,         // wParam: dropped profile number, lParam: the button's index
+  UM_DROP_FUNCTION = 0x591,        // wParam: dropped code, lParam: the button's index
   UM_NEW_MACRO = 0x5F5,            // folder bar: the new button was clicked
   UM_EDIT_MACRO = 0x5F7,           // folder bar: the macro list was double-clicked
   UM_MACRO_LIST_FOCUS = 0x5F8,     // folder bar: the macro list got the focus
@@ -35,6 +35,11 @@ enum : uint32_t {
   SB_THUMBPOSITION = 4,
   SB_THUMBTRACK = 5,
 };
+
+// The numbers a drop may carry: a profile number on a profile button, a function's code (the
+// first sensitivity code to the last macro) on a label.
+inline constexpr int kFirstDroppedProfile = 0, kLastDroppedProfile = 9;
+inline constexpr int kFirstDroppedCode = 16, kLastDroppedCode = 1200;
 
 class SkinMessageTarget {
  public:

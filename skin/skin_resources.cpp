@@ -2,12 +2,16 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QImageReader>
+#include <unistd.h>
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <vector>
 
+#include "base/files.h"
 #include "platform/clock.h"
+#include "skin/png_reader.h"
 
 namespace orv {
 
@@ -88,25 +92,46 @@ Clock*& InstalledClock() {
 Clock& SkinClock() { return InstalledClock() ? *InstalledClock() : ProcessClock(); }
 void SetSkinClock(Clock* clock) { InstalledClock() = clock; }
 
+namespace {
+QImage DecodePicture(const std::string& bytes) {
+  QImage decoded;
+  if (!bytes.empty()) decoded.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
+  return decoded;
+}
+}  // namespace
+
+QImage ReadPictureFile(const std::string& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes, kMaxSkinImageFileSize)) return {};
+  return DecodePicture(bytes);
+}
+
+bool PictureHeaderReads(const std::string& path) {
+  const int fd = OpenRegularFile(path, kMaxSkinImageFileSize);
+  if (fd < 0) return false;
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return false;
+  }
+  return QImageReader(&file).canRead();
+}
+
 bool LoadSkinImage(const std::string& path, QImage& target, QSize* size, Clock* clock) {
   Clock& waits = clock ? *clock : SkinClock();
-  QFile file(QString::fromStdString(path));
-  bool opened = false;
-  for (int attempt = 0; attempt < 2 && !opened; ++attempt) {
-    opened = file.open(QIODevice::ReadOnly);
-    if (!opened) waits.Sleep(1000);
-  }
-  if (!opened) return false;
-  const qint64 expected = file.size();
-  QByteArray data;
+  // A file that is missing or cannot be read may be on its way (an installer still copying):
+  // it gets a second attempt after a second. Anything but a regular file of a picture's size
+  // is refused at once.
+  std::string bytes;
+  FileRead outcome = FileRead::kFailed;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    data += file.read(std::max<qint64>(0, expected - data.size()));
-    if (data.size() >= expected) break;
+    outcome = ReadFileBounded(path, bytes, kMaxSkinImageFileSize);
+    if (outcome != FileRead::kMissing && outcome != FileRead::kFailed) break;
     waits.Sleep(1000);
   }
-  file.close();
-  QImage decoded;
-  if (data.isEmpty() || !decoded.loadFromData(data) || decoded.isNull()) return false;
+  if (outcome != FileRead::kRead) return false;
+  QImage decoded = DecodePicture(bytes);
+  if (decoded.isNull()) return false;
   target = std::move(decoded);
   if (size) *size = target.size();
   return true;

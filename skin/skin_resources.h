@@ -71,6 +71,12 @@ void SetSkinClock(Clock* clock);
 // each failed one followed by a 1000 ms wait on `clock` (the skin clock when null). On failure `target` is left as it
 // was and false comes back. `size` receives the picture's size when given.
 bool LoadSkinImage(const std::string& path, QImage& target, QSize* size = nullptr, Clock* clock = nullptr);
+// One attempt, no wait: the picture in a regular file of at most kMaxSkinImageFileSize bytes
+// (a portrait, a printed page's parts). Null when it cannot be read or decoded.
+QImage ReadPictureFile(const std::string& path);
+// Whether the file is a regular file of a picture's size whose header a picture reader takes;
+// nothing is decoded.
+bool PictureHeaderReads(const std::string& path);
 
 // The region of every pixel whose three components are not all within `tolerance` above the
 // transparent colour's; std::nullopt when no pixel is inside (or the mask is null).

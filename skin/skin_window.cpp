@@ -1,6 +1,5 @@
 #include "skin/skin_window.h"
 
-#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -14,6 +13,7 @@
 #include <optional>
 
 #include "base/log.h"
+#include "profile/profile_files.h"
 #include "profile/xml_cursor.h"
 #include "skin/bitmap_button.h"
 #include "skin/png_reader.h"
@@ -29,7 +29,7 @@ QString Q(const std::u16string& s) { return QString::fromStdU16String(s); }
 std::vector<std::map<QString, QString>> ReadOccurrences(const std::string& path, const QString& section) {
   std::vector<std::map<QString, QString>> out;
   XmlCursor xml;
-  if (section.isEmpty() || !xml.LoadFile(path)) return out;
+  if (section.isEmpty() || !xml.LoadFile(path, kMaxProgramDataFileSize)) return out;
   const std::u16string name = U16(section);
   while (xml.FindChildElement(name)) {
     std::map<QString, QString> keys;
@@ -110,7 +110,7 @@ std::map<QString, QString> ReadSkinSection(const std::string& path, const QStrin
 QString ReadSkinSectionText(const std::string& path, const QString& section) {
   XmlCursor xml;
   QString text;
-  if (section.isEmpty() || !xml.LoadFile(path)) return text;
+  if (section.isEmpty() || !xml.LoadFile(path, kMaxProgramDataFileSize)) return text;
   while (xml.FindChildElement(U16(section))) text = Q(xml.GetChildText());
   return text;
 }
@@ -203,7 +203,7 @@ void SkinWindow::DeferButtonStates(const std::vector<std::map<QString, QString>>
     }
     // Only a file whose header reads counts as there; its data is decoded later.
     bool readable = false;
-    for (const std::string& path : paths) readable = readable || QImageReader(QString::fromStdString(path)).canRead();
+    for (const std::string& path : paths) readable = readable || PictureHeaderReads(path);
     if (!readable) continue;
     *state.target = images.normal;
     deferred_.push_back({state.target, std::move(paths), {}, clock});

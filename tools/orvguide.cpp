@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
 
   std::string markdown;
-  if (!orv::ReadWholeFile(argv[1], markdown)) {
+  if (!orv::ReadWholeFile(argv[1], markdown, 64u << 20)) {
     std::fprintf(stderr, "orvguide: cannot read %s\n", argv[1]);
     return 1;
   }

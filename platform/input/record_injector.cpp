@@ -194,7 +194,7 @@ std::optional<RecordedInput> ParseRecordLine(std::string_view line) {
 
 bool ReadRecordFile(const std::string& path, std::vector<RecordedInput>& inputs, size_t* malformed) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
+  if (!ReadWholeFile(path, bytes, kMaxRecordFileSize)) return false;
   size_t start = 0;
   for (size_t end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1) {
     if (std::optional<RecordedInput> in = ParseRecordLine(std::string_view(bytes).substr(start, end - start)))

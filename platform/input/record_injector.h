@@ -18,6 +18,7 @@
 // other control characters below 0x20 and 0x7F, so that a line stays one line.
 // Every line is written with a single write(2) to a file opened for appending, so a reader that
 // watches the file sees whole lines, and several writers do not mix their lines.
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -55,6 +56,8 @@ std::optional<RecordedInput> ParseRecordLine(std::string_view line);
 // Reads every complete line of a record file (a last line without line feed is still being
 // written and is left out). Lines not in the format are skipped and counted in `malformed`.
 // Returns false when the file cannot be read.
+// The largest record file that is read back (a test's or a demo's few thousand lines fit).
+inline constexpr size_t kMaxRecordFileSize = 256u << 20;
 bool ReadRecordFile(const std::string& path, std::vector<RecordedInput>& inputs, size_t* malformed = nullptr);
 
 class RecordInjector : public InputInjector {

@@ -404,8 +404,10 @@ TEST_F(AgentTest, SelectingProfilesPersistsAppliesPushesAndTellsThePanel) {
   // The step the mouse reports after the switch is posted; the switch itself is sent.
   EXPECT_EQ(panel.Messages(), (std::vector<StandInWindow::Message>{{UM_PROFILE_CHANGED, 3, 0}, {UM_DPI_CHANGED, 3, 3}}));
 
-  for (WParam bad : {WParam{10}, WParam{0xFFFFFFFF}}) {
-    EXPECT_EQ(Message(UM_SELECT_PROFILE, bad, 0), 0);
+  // Nor is a value whose low 32 bits alone would be an index, in either parameter.
+  for (auto [bad, lParam] : {std::pair<WParam, LParam>{10, 0}, {0xFFFFFFFF, 0}, {(WParam{1} << 32) + 5, 0}, {~WParam{0}, 0},
+                             {5, LParam{1} << 32}, {5, -1}}) {
+    EXPECT_EQ(Message(UM_SELECT_PROFILE, bad, lParam), 0);
     EXPECT_EQ(agent->currentSet().profileId, 3);
   }
   // A step beyond the last profile stays there, and still applies and notifies.
@@ -451,7 +453,13 @@ TEST_F(AgentTest, TheControlInterfaceAnswersTheLastClientWithOutcomeCodes) {
   EXPECT_EQ(first.Messages().size(), 1u);  // every later answer went to the second client
   second.received.clear();
   bus::Send(agent->handle(), attach, 7, 0);  // not a command
+  // Values whose low 32 bits alone would be valid: nothing is done, nothing answered.
+  bus::Send(agent->handle(), attach, 2, (LParam{1} << 32) + 3);
+  bus::Send(agent->handle(), attach, (WParam{1} << 32) + 2, 3);
+  bus::Send(agent->handle(), discover, (WParam{1} << 32) + first.handle, 0);
   EXPECT_TRUE(second.Messages().empty());
+  EXPECT_EQ(first.Messages().size(), 1u);
+  EXPECT_EQ(agent->currentSet().profileId, 4);
 
   device->alive = false;  // closed: the failure codes, and the profile stays
   for (WParam command = 1; command <= 6; ++command) bus::Send(agent->handle(), attach, command, command == 2 ? 1 : -1);

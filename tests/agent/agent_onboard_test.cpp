@@ -114,6 +114,22 @@ TEST_F(FirmwareTest, WhatIsRefusedBeforeAnythingIsSent) {
        }},
       {"no device information", [&] { device->alwaysFail.insert(IOCTL_GET_DEVICE_INFO); }},
       {"an empty image", [&] { OwnFirmware(0); }},
+      // Nothing waits on a FIFO or reads a device where the files should be.
+      {"Firmware.xml a FIFO", [&] {
+         OwnFirmware(10);
+         std::filesystem::remove(own_ / "Firmware.xml");
+         ASSERT_TRUE(test::MakeSpecialFile(own_ / "Firmware.xml", test::SpecialFile::kFifo, 0));
+       }},
+      {"the image a FIFO", [&] {
+         OwnFirmware(10);
+         std::filesystem::remove(own_ / "fw.bin");
+         ASSERT_TRUE(test::MakeSpecialFile(own_ / "fw.bin", test::SpecialFile::kFifo, 0));
+       }},
+      {"the image a link to /dev/zero", [&] {
+         OwnFirmware(10);
+         std::filesystem::remove(own_ / "fw.bin");
+         ASSERT_TRUE(test::MakeSpecialFile(own_ / "fw.bin", test::SpecialFile::kDeviceLink, 0));
+       }},
   };
   for (const Case& c : cases) {
     c.arrange();
@@ -122,6 +138,8 @@ TEST_F(FirmwareTest, WhatIsRefusedBeforeAnythingIsSent) {
     for (auto& r : device->Take()) EXPECT_EQ(r.code, IOCTL_GET_DEVICE_INFO) << c.what;
     agent.reset();
     device->alwaysFail.clear();
+    std::filesystem::remove(own_ / "Firmware.xml");
+    std::filesystem::remove(own_ / "fw.bin");
   }
   // One byte less fits: the update goes ahead.
   OwnFirmware(0x10000 - 0x1000 - 1);

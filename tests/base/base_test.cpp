@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+#include <vector>
 #include <sys/stat.h>
 
 #include "base/byte_order.h"
@@ -37,15 +39,71 @@ TEST(AtomicFile, ReplacesWholeAndKeepsPermissions) {
   EXPECT_EQ(entries, 2);
 }
 
+// Whatever stands where a file is read, the read ends at once with a reason, and nothing but a
+// regular file within the caller's bound is read or replaced.
+TEST(Files, OnlyARegularFileWithinItsBoundIsReadAndNothingWaits) {
+  test::TempDir dir;
+  constexpr size_t kBound = 64;
+  test::WriteFile(dir / "plain", std::string(kBound, 'x'));
+  std::filesystem::create_symlink(dir / "plain", dir / "link to plain");
+  struct Case {
+    std::string name;
+    FileRead expected;
+    std::string what;
+  };
+  std::vector<Case> cases = {{"plain", FileRead::kRead}, {"link to plain", FileRead::kRead},
+                             {"missing", FileRead::kMissing}, {"plain/below a file", FileRead::kMissing}};
+  const FileRead refusals[] = {FileRead::kNotAFile, FileRead::kNotAFile, FileRead::kNotAFile, FileRead::kTooLarge};
+  for (size_t i = 0; i < std::size(test::kSpecialFiles); ++i) {
+    const std::string name = "special " + std::to_string(i);
+    ASSERT_TRUE(test::MakeSpecialFile(dir / name, test::kSpecialFiles[i], kBound)) << name;
+    cases.push_back({name, refusals[i], test::SpecialFileName(test::kSpecialFiles[i])});
+  }
+  cases.push_back({"/dev/null", FileRead::kNotAFile});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = c.name.front() == '/' ? c.name : dir / c.name;
+    std::string bytes = "old", copied;
+    FileRead outcome = FileRead::kFailed;
+    bool read = false, replaced = false;
+    EXPECT_TRUE(test::FinishesWithin(1000, [&] {
+      outcome = ReadFileBounded(path, bytes, kBound);
+      read = ReadWholeFile(path, copied, kBound);
+      // A write never replaces what is not a regular file either.
+      if (c.expected == FileRead::kNotAFile && c.name.front() != '/') replaced = ReplaceFileContents(path, {"new"});
+    }, path)) << c.name;
+    EXPECT_EQ(outcome, c.expected) << c.name << ": " << FileReadText(outcome);
+    EXPECT_EQ(bytes.size(), c.expected == FileRead::kRead ? kBound : 0u) << c.name;
+    EXPECT_EQ(read, c.expected == FileRead::kRead) << c.name;
+    if (c.expected == FileRead::kNotAFile && c.name.front() != '/') {
+      EXPECT_FALSE(replaced) << c.name;
+      EXPECT_FALSE(std::filesystem::is_regular_file(path)) << c.name;
+    }
+  }
+  EXPECT_EQ(test::ReadFile("/dev/null"), "");  // untouched, also when the tests run as root
+  // One byte under the bound is still read; a file that grows past it while it is read (as
+  // /proc files, whose size says 0, can) is not.
+  std::string bytes;
+  EXPECT_EQ(ReadFileBounded(dir / "plain", bytes, kBound - 1), FileRead::kTooLarge);
+  EXPECT_EQ(ReadFileBounded("/proc/self/status", bytes, 16), FileRead::kTooLarge);
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_EQ(ReadFileBounded("/proc/self/status", bytes, kMaxProcFileSize), FileRead::kRead);
+  EXPECT_NE(bytes.find("Uid:"), std::string::npos);
+  // A copy is made only from a file the bound allows.
+  EXPECT_FALSE(CopyFileIfMissing(dir / "plain", dir / "copy", kBound - 1));
+  EXPECT_FALSE(std::filesystem::exists(dir / "copy"));
+  EXPECT_FALSE(CopyFileIfMissing(dir / "special 0", dir / "copy", kBound));  // the FIFO
+}
+
 TEST(Files, DefaultFilesAreCopiedOnlyWhereNoneExists) {
   test::TempDir dir;
   test::WriteFile(dir / "default.xml", "default");
-  EXPECT_TRUE(CopyFileIfMissing(dir / "default.xml", dir / "copy.xml"));
+  EXPECT_TRUE(CopyFileIfMissing(dir / "default.xml", dir / "copy.xml", 1024));
   EXPECT_EQ(test::ReadFile(dir / "copy.xml"), "default");
   test::WriteFile(dir / "user.xml", "the user's own");
-  EXPECT_FALSE(CopyFileIfMissing(dir / "default.xml", dir / "user.xml"));
+  EXPECT_FALSE(CopyFileIfMissing(dir / "default.xml", dir / "user.xml", 1024));
   EXPECT_EQ(test::ReadFile(dir / "user.xml"), "the user's own");
-  EXPECT_FALSE(CopyFileIfMissing(dir / "missing.xml", dir / "other.xml"));
+  EXPECT_FALSE(CopyFileIfMissing(dir / "missing.xml", dir / "other.xml", 1024));
   EXPECT_FALSE(std::filesystem::exists(dir / "other.xml"));
 }
 
@@ -75,9 +133,17 @@ TEST(RegistryStore, CannotOpenWhereItsFolderCannotBe) {
   test::TempDir dir;
   test::WriteFile(dir / "file", "x");
   EXPECT_FALSE(RegistryStore(dir / "file/Registry.ini").Open());
-  // An unreadable store (a folder in its place) cannot be opened either.
+  // An unreadable store (a folder in its place) cannot be opened either, nor anything else
+  // that is no regular file of a store's size.
   std::filesystem::create_directory(dir / "Registry.ini");
   EXPECT_FALSE(RegistryStore(dir / "Registry.ini").Open());
+  for (test::SpecialFile kind : test::kSpecialFiles) {
+    const std::string path = dir / ("special " + std::to_string(static_cast<int>(kind)));
+    ASSERT_TRUE(test::MakeSpecialFile(path, kind, kMaxRegistryFileSize));
+    bool opened = true;
+    EXPECT_TRUE(test::FinishesWithin(1000, [&] { opened = RegistryStore(path).Open(); }, path)) << path;
+    EXPECT_FALSE(opened) << path;
+  }
 }
 
 TEST(FixedTextFields, CutToFitAndZeroFill) {

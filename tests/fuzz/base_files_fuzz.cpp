@@ -10,6 +10,7 @@
 #include "fuzz_input.h"
 
 namespace {
+constexpr size_t kFuzzFileBound = 1u << 20;
 
 struct Value {
   const char* key;
@@ -32,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string to = JoinPath(folder, "Copy.xml");
   ORV_FUZZ_CHECK(ReplaceFileContents(from, {parts[0]}));
   std::remove(to.c_str());
-  ORV_FUZZ_CHECK(CopyFileIfMissing(from, to));
+  ORV_FUZZ_CHECK(CopyFileIfMissing(from, to, kFuzzFileBound));
   std::string copied;
-  ORV_FUZZ_CHECK(ReadWholeFile(to, copied) && copied == parts[0]);
+  ORV_FUZZ_CHECK(ReadWholeFile(to, copied, kFuzzFileBound) && copied == parts[0]);
   ORV_FUZZ_CHECK(ReplaceFileContents(from, {"other"}));
-  ORV_FUZZ_CHECK(!CopyFileIfMissing(from, to));
-  ORV_FUZZ_CHECK(ReadWholeFile(to, copied) && copied == parts[0]);
+  ORV_FUZZ_CHECK(!CopyFileIfMissing(from, to, kFuzzFileBound));
+  ORV_FUZZ_CHECK(ReadWholeFile(to, copied, kFuzzFileBound) && copied == parts[0]);
 
   if (parts.size() < 2) return 0;
   const std::string ini = JoinPath(folder, "Registry.ini");

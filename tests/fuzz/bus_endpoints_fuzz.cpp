@@ -36,7 +36,7 @@ std::string Folder() {
 
 std::string OwnStartTime() {
   std::string stat;
-  ORV_FUZZ_CHECK(ReadWholeFile("/proc/self/stat", stat));
+  ORV_FUZZ_CHECK(ReadWholeFile("/proc/self/stat", stat, kMaxProcFileSize));
   size_t i = stat.rfind(')') + 1;
   for (int field = 2; i < stat.size() && field < 22; ++i)
     if (stat[i] == ' ') ++field;
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ORV_FUZZ_CHECK(bus::IsWindow(h));
     ORV_FUZZ_CHECK(bus::WindowText(h) == ToUtf16(title));
     std::string file;
-    ORV_FUZZ_CHECK(ReadWholeFile(JoinPath(folder, std::to_string(h) + ".window"), file));
+    ORV_FUZZ_CHECK(ReadWholeFile(JoinPath(folder, std::to_string(h) + ".window"), file, 1u << 20));
     ORV_FUZZ_CHECK(bus::WindowProcessId(h) == std::atoi(Field(file, "pid=").c_str()));
   }
   for (size_t i = 1; i < parts.size(); ++i) (void)bus::IsWindow(static_cast<WindowHandle>(1000 + i));

@@ -39,7 +39,7 @@ std::string Folder() {
 
 uint64_t OwnStartTime() {
   std::string stat;
-  ORV_FUZZ_CHECK(ReadWholeFile("/proc/self/stat", stat));
+  ORV_FUZZ_CHECK(ReadWholeFile("/proc/self/stat", stat, kMaxProcFileSize));
   size_t i = stat.rfind(')') + 1;
   for (int field = 2; i < stat.size() && field < 22; ++i)
     if (stat[i] == ' ') ++field;

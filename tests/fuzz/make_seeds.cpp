@@ -56,7 +56,7 @@ void Seed(const std::string& target, const std::string& name, const std::string&
 
 std::string FileBytes(const std::string& path) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
+  if (!ReadWholeFile(path, bytes, kMaxConfigFileSize)) {
     std::fprintf(stderr, "cannot read %s\n", path.c_str());
     std::exit(1);
   }

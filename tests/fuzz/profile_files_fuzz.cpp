@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     XmlCursor before;
     const bool trayLoaded = before.LoadBytes(parts[1]) && before.FindElement();
     XmlCursor tray;
-    if (trayLoaded) ORV_FUZZ_CHECK(tray.LoadFile(trayPath) && tray.FindElement());
+    if (trayLoaded) ORV_FUZZ_CHECK(tray.LoadFile(trayPath, kMaxTrayIconFileSize) && tray.FindElement());
   }
 
   // The automatic switch state.

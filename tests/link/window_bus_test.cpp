@@ -685,8 +685,8 @@ class TableWindow {
   LResult OnFirst(WParam w, LParam) { return static_cast<LResult>(w) + 1; }
   LResult OnSecond(WParam, LParam l) { return l * 10; }
   static constexpr MessageEntry<TableWindow> kMessages[] = {
-      {UM_RELOAD_PROFILES, &TableWindow::OnFirst},
-      {UM_SET_POLLING_RATE, &TableWindow::OnSecond},
+      {UM_RELOAD_PROFILES, &TableWindow::OnFirst, {1, 9}, kZeroValue},
+      {UM_SET_POLLING_RATE, &TableWindow::OnSecond, kAnyValue, {-3, 3}},
   };
   LResult Handle(uint32_t code, WParam w, LParam l) {
     return DispatchMessage(this, kMessages, code, w, l, [] { return LResult{-7}; });
@@ -698,6 +698,42 @@ TEST(LinkMessageTable, RunsTheEntryOfTheCodeOrTheFallback) {
   EXPECT_EQ(w.Handle(UM_RELOAD_PROFILES, 4, 0), 5);
   EXPECT_EQ(w.Handle(UM_SET_POLLING_RATE, 0, 3), 30);
   EXPECT_EQ(w.Handle(UM_SET_LIFT_DISTANCE, 0, 3), -7);
+}
+
+// A value is held by its range in all its 64 bits: none whose low half alone is valid gets through.
+TEST(LinkMessageTable, AValueOutsideItsRangeIsIgnoredInItsFullWidth) {
+  constexpr WParam kHigh = WParam{1} << 32;
+  struct Case {
+    uint32_t code;
+    WParam w;
+    LParam l;
+    LResult expected;  // 0: ignored
+  } cases[] = {
+      {UM_RELOAD_PROFILES, 1, 0, 2},
+      {UM_RELOAD_PROFILES, 9, 0, 10},
+      {UM_RELOAD_PROFILES, 0, 0, 0},
+      {UM_RELOAD_PROFILES, 10, 0, 0},
+      {UM_RELOAD_PROFILES, kHigh + 4, 0, 0},
+      {UM_RELOAD_PROFILES, ~WParam{0}, 0, 0},  // -1
+      {UM_RELOAD_PROFILES, WParam{1} << 63, 0, 0},
+      {UM_RELOAD_PROFILES, 4, static_cast<LParam>(kHigh), 0},
+      {UM_RELOAD_PROFILES, 4, -1, 0},
+      {UM_SET_POLLING_RATE, ~WParam{0}, 3, 30},  // any wParam, the largest included
+      {UM_SET_POLLING_RATE, 0, -3, -30},
+      {UM_SET_POLLING_RATE, 0, static_cast<LParam>(kHigh + 3), 0},
+      {UM_SET_POLLING_RATE, 0, INT64_MAX, 0},
+      {UM_SET_POLLING_RATE, 0, INT64_MIN, 0},
+  };
+  TableWindow window;
+  for (const Case& c : cases)
+    EXPECT_EQ(window.Handle(c.code, c.w, c.l), c.expected) << std::hex << c.code << " " << c.w << " " << c.l;
+  EXPECT_TRUE(kAnyValue.Holds(~WParam{0}));
+  EXPECT_FALSE(kUint32Value.Holds(kHigh));
+  EXPECT_TRUE(kUint32Value.Holds(kHigh - 1));
+  EXPECT_FALSE(kInt32Value.Holds(WParam{0x80000000}));
+  EXPECT_TRUE(kInt32Value.Holds(~WParam{0}));  // an int -1 widened
+  EXPECT_FALSE(kUint32Value.Holds(~WParam{0}));
+  EXPECT_TRUE(kInt32Value.Holds(LParam{-0x80000000LL}));
 }
 
 TEST(LinkBusFrame, RoundTripsAndRejectsWhatIsNotAFrame) {

@@ -14,6 +14,7 @@
 
 #include "art_generate.h"
 #include "art_paint.h"
+#include "profile/profile_files.h"
 #include "profile/xml_cursor.h"
 
 using namespace orv::art;
@@ -503,7 +504,7 @@ TEST(ArtFiles, EverySectionAndKeyTheWindowsRead) {
 // buttons of the macro folder (plain captions between x 5 and 68).
 TEST(ArtFiles, FunctionCatalogueCaptionsFitTheFolderBar) {
   orv::XmlCursor cursor;
-  ASSERT_TRUE(cursor.LoadFile(ORV_DATA_DIR "/Functions.xml"));
+  ASSERT_TRUE(cursor.LoadFile(ORV_DATA_DIR "/Functions.xml", orv::kMaxProgramDataFileSize));
   const QFontMetrics bold(UiFont(12, true)), plain(UiFont(12, false));
   for (const char* folder : {"GAME_COMMANDS", "CHANGE_DPI", "CHANGE_PROFILE", "CUSTOM_MACROS"}) {
     cursor.ResetPosition();

@@ -6,7 +6,9 @@
 
 #include <QMenu>
 #include <QMimeData>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 #include <cstdlib>
 
 #include "base/files.h"
@@ -243,6 +245,10 @@ class ManualTimers : public SkinTimerFactory {
     }
     void Stop() override { active = false; }
     bool Active() const override { return active; }
+    // The period ends.
+    void Fire() {
+      if (active && onTimeout) onTimeout();
+    }
     int period = 0;
     bool active = false;
 
@@ -312,6 +318,152 @@ TEST_F(ProgressWindowTest, AFailedReportShowsTheFailure) {
   progress.OnProgress(100, 1);
   EXPECT_EQ(services.Notices(), (std::vector<std::u16string>{u"Failure to save macro on Board"}));
   EXPECT_FLOAT_EQ(progress.model().fraction(), 1.0f);
+}
+
+// The watch of the agent: what each outcome of a send or post makes of the state, and the
+// question behind a reload that only a running agent answers.
+TEST_F(ProgressWindowTest, TheAgentWatchTellsAnAnsweringAStoppedAndAMissingAgentApart) {
+  AgentWatch watch(agent);
+  int changes = 0;
+  watch.onChange = [&] { ++changes; };
+  ASSERT_EQ(timers.timers.size(), 1u);
+  ManualTimers::Timer& deadline = *timers.timers[0];
+  EXPECT_EQ(watch.state(), AgentState::kAnswering);
+
+  // A reload is followed by the question, whose answer has kAnswerWaitMs to come.
+  EXPECT_EQ(watch.Post(UM_RELOAD_PROFILES, 0, 0), 1);
+  EXPECT_EQ(agent.Messages(), (std::vector<SentMessage>{{false, UM_RELOAD_PROFILES, 0, 0}, {false, UM_QUERY_MEMORY_SIZE, 0, 0}}));
+  ASSERT_TRUE(deadline.Active());
+  EXPECT_EQ(deadline.period, AgentWatch::kAnswerWaitMs);
+  watch.Answered();
+  EXPECT_FALSE(deadline.Active());
+  EXPECT_EQ(changes, 0);
+  watch.Post(UM_RELOAD_PROFILES, 0, 0);
+  deadline.Fire();
+  EXPECT_EQ(watch.state(), AgentState::kNotAnswering);
+  EXPECT_EQ(changes, 1);
+  watch.Answered();  // late, but it came
+  EXPECT_EQ(watch.state(), AgentState::kAnswering);
+  // The on-board write has a progress window of its own: no question behind it.
+  agent.Reset();
+  watch.Post(UM_RELOAD_PROFILES, 1, 0);
+  EXPECT_EQ(agent.Messages().size(), 1u);
+  EXPECT_FALSE(deadline.Active());
+
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    std::function<void()> act;
+    AgentState expected;
+  } cases[] = {
+      {"a send answered", [] {}, [&] { watch.Send(UM_SET_POLLING_RATE, 2, 0); }, AgentState::kAnswering},
+      {"a send timed out", [&] { agent.hung = true; }, [&] { watch.Send(UM_SET_POLLING_RATE, 2, 0); },
+       AgentState::kNotAnswering},
+      {"a send to no agent", [&] { agent.present = false; }, [&] { watch.Send(UM_SET_POLLING_RATE, 2, 0); },
+       AgentState::kNotRunning},
+      {"a post to no agent", [&] { agent.present = false; }, [&] { watch.Post(UM_RELOAD_PROFILES, 0, 0); },
+       AgentState::kNotRunning},
+      {"a question unanswered", [] {}, [&] {
+         watch.Post(UM_QUERY_MEMORY_SIZE, 0, 0);
+         deadline.Fire();
+       }, AgentState::kNotAnswering},
+      {"over the pipe every send counts as answered", [&] { agent.pipe = true; },
+       [&] { watch.Send(UM_SET_LIFT_DISTANCE, 2, 1); }, AgentState::kAnswering},
+  };
+  for (const Case& c : cases) {
+    agent.Reset();
+    watch.Answered();
+    c.arrange();
+    c.act();
+    EXPECT_EQ(watch.state(), c.expected) << c.what;
+    EXPECT_FALSE(AgentStateText(watch.state()).empty()) << c.what;
+  }
+  EXPECT_NE(AgentStateText(AgentState::kNotAnswering), AgentStateText(AgentState::kNotRunning));
+}
+
+// The gauge says it where a user looks: dimmed, with a tooltip, while the agent does not take
+// what the panel saves, and as before once it answers.
+TEST_F(ProgressWindowTest, TheGaugeIsDimmedAndSaysWhyWhileTheAgentDoesNotAnswer) {
+  CAPDlg& w = Open();
+  w.rules().MemorySize(46);
+  const QColor gold(255, 186, 0);
+  EXPECT_EQ(w.Compose().pixelColor(100, 262), gold);
+  const auto tooltip = [&] {
+    QHelpEvent help(QEvent::ToolTip, CAPDlg::GaugeRect().center(), w.mapToGlobal(CAPDlg::GaugeRect().center()));
+    QApplication::sendEvent(&w, &help);
+    return QToolTip::text().toStdU16String();
+  };
+  EXPECT_EQ(tooltip(), AgentStateText(AgentState::kAnswering));
+  // The question asked at start is not answered in time.
+  ManualTimers::Timer* deadline = nullptr;
+  for (ManualTimers::Timer* t : timers.timers)
+    if (t->active && t->period == AgentWatch::kAnswerWaitMs) deadline = t;
+  ASSERT_NE(deadline, nullptr);
+  deadline->Fire();
+  EXPECT_EQ(w.agentWatch().state(), AgentState::kNotAnswering);
+  EXPECT_NE(w.Compose().pixelColor(100, 262), gold);
+  EXPECT_EQ(tooltip(), AgentStateText(AgentState::kNotAnswering));
+  // Its answer comes through the window bus.
+  ASSERT_TRUE(bus::Post(w.BusWindow::windowHandle(), UM_MEMORY_SIZE, 0, 46));
+  bus::PumpFor(200, [&] { return w.agentWatch().state() == AgentState::kAnswering; });
+  EXPECT_EQ(w.Compose().pixelColor(100, 262), gold);
+  // An Apply with no agent at all.
+  agent.present = false;
+  w.sets().workingSet.profiles[0].buttons[6].code = 501;
+  w.rules().ApplyButton();
+  EXPECT_EQ(w.agentWatch().state(), AgentState::kNotRunning);
+  EXPECT_EQ(tooltip(), AgentStateText(AgentState::kNotRunning));
+  EXPECT_EQ(test::ReadFile(startup.confFolder + "Config.xml").empty(), false);
+}
+
+// Every message the main window takes, with values whose low 32 bits alone would be valid,
+// -1, or the largest value, in either parameter: ignored before anything is acted on.
+TEST_F(MainWindowTest, EveryMessageWithAValueOutsideItsRangeIsIgnored) {
+  CAPDlg& w = Open();
+  constexpr WParam kHigh = WParam{1} << 32;
+  struct Message {
+    uint32_t code;
+    WParam w;
+    LParam l;
+  } messages[] = {
+      {UM_SELECT_PROFILE, 2, 0},
+      {UM_PROFILE_CHANGED, 2, 1},
+      {UM_DPI_CHANGED, 4, 3},
+      {UM_BUTTON_EVENT, 6, 1},
+      {UM_BUTTON_MENU_PICK, 4, 1},
+      {UM_MEMORY_SIZE, 0, 8192},
+      {UM_DROP_PROFILE, 0, 1},
+      {UM_DROP_FUNCTION, 501, kFirstLabelDropIndex + 1},
+      {UM_SLIDE_DONE, 0, kSlideAssignmentsOut},
+      {UM_SLIDE_CLOSE, 0, kSlideAssignmentsIn},
+      {UM_REQUEST_CLOSE, 0, 0},  // last: the valid one closes the window
+  };
+  const auto snapshot = [&] {
+    std::string s = NewConfigDocument(w.sets().workingSet) + NewConfigDocument(w.sets().savedSet);
+    s += std::to_string(w.sets().workingSet.profileId) + "," + std::to_string(w.sets().savedSet.profileId) + "," +
+         std::to_string(w.rules().gauge().capacity) + "," + std::to_string(w.selectedLabel()) + "," +
+         std::to_string(services.questions.size()) + "," + std::to_string(agent.Messages().size()) + "," +
+         std::to_string(w.isVisible());
+    return s;
+  };
+  for (const Message& m : messages) {
+    const std::pair<WParam, LParam> bad[] = {
+        {kHigh + m.w, m.l}, {~WParam{0}, m.l}, {static_cast<WParam>(INT64_MAX), m.l}, {WParam{1} << 63, m.l},
+        {m.w, static_cast<LParam>(kHigh) + m.l}, {m.w, -1}, {m.w, INT64_MAX}, {m.w, INT64_MIN},
+    };
+    for (auto [bw, bl] : bad) {
+      const std::string before = snapshot();
+      EXPECT_EQ(w.HandleMessage(m.code, bw, bl), 0) << std::hex << m.code << " " << bw << " " << std::dec << bl;
+      Settle();
+      EXPECT_EQ(snapshot(), before) << std::hex << m.code << " " << bw << " " << std::dec << bl;
+    }
+    // Over the window bus, as another program sends it: the same.
+    EXPECT_EQ(bus::SendTimeout(w.BusWindow::windowHandle(), m.code, kHigh + m.w, m.l, 2000), 0) << std::hex << m.code;
+    // The valid one is taken.
+    EXPECT_EQ(w.HandleMessage(m.code, m.w, m.l), 1) << std::hex << m.code;
+  }
+  Settle();
+  EXPECT_FALSE(w.isVisible());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // rules: each records what it was asked and answers from a queue.
 #include <QImage>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -116,15 +117,22 @@ class FakeAgent : public AgentTransport {
     messages.push_back({false, code, w, l});
     return present || pipe ? 1 : 0;
   }
-  LResult Send(uint32_t code, WParam w, LParam l) override {
+  LResult Send(uint32_t code, WParam w, LParam l, bus::SendOutcome* outcome = nullptr) override {
     std::lock_guard lock(mutex_);
     messages.push_back({true, code, w, l});
+    bus::SendOutcome ignored;
+    bus::SendOutcome& said = outcome ? *outcome : ignored;
+    said = bus::SendOutcome::kDelivered;
     if (pipe) return 1;
-    if (!present) return 0;
+    said = present ? bus::SendOutcome::kTimedOut : bus::SendOutcome::kNotDelivered;
+    if (!present || hung) return 0;
+    said = bus::SendOutcome::kDelivered;
     if (sendResults.empty()) return 1;
     LResult r = sendResults.front();
     sendResults.pop_front();
-    return r;
+    if (r != kNoAnswer) return r;
+    said = bus::SendOutcome::kTimedOut;
+    return 0;
   }
   bool PostToWindow(std::u16string_view title, uint32_t code, WParam w, LParam l) override {
     std::lock_guard lock(mutex_);
@@ -139,7 +147,7 @@ class FakeAgent : public AgentTransport {
   }
   void Reset() {
     std::lock_guard lock(mutex_);
-    present = true, pipe = false, windowPresent = true;
+    present = true, pipe = false, windowPresent = true, hung = false;
     sendResults.clear(), messages.clear(), windowPosts.clear();
   }
   // Waits (at most `ms` of real time) for a post to another window.
@@ -150,6 +158,9 @@ class FakeAgent : public AgentTransport {
 
   bool present = true;
   bool pipe = false;
+  bool hung = false;  // the agent's window is there but its program does not run: sends time out
+  // In sendResults: that send times out (the agent stopped just then).
+  static constexpr LResult kNoAnswer = INT64_MIN;
   bool windowPresent = true;
   std::deque<LResult> sendResults;
   std::vector<SentMessage> messages;
@@ -178,7 +189,7 @@ class FakeView : public MainView {
 class FailingStore : public PanelStore {
  public:
   explicit FailingStore(PanelStore& inner) : inner_(inner) {}
-  void Load(ProfileSet& set) override { inner_.Load(set); }
+  ProfileSetLoad Load(ProfileSet& set) override { return inner_.Load(set); }
   bool Save(const ProfileSet& set) override {
     ++saves;
     return failSaves ? false : inner_.Save(set);

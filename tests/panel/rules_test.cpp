@@ -9,7 +9,9 @@ namespace orv {
 namespace {
 
 using test::RulesTest;
+using test::FakeAgent;
 using test::SentMessage;
+using test::SpecialFile;
 using test::U;
 
 TEST_F(RulesTest, ApplySavesTheSetTellsTheAgentAndDisablesItself) {
@@ -199,10 +201,18 @@ TEST_F(RulesTest, ThePollingRateIsWrittenAtOnceWithoutApply) {
   }
   EXPECT_EQ(store->saves, 0);
   EXPECT_TRUE(Reloads().empty());
+  // An agent that does not answer gets the rate queued as well, to set it once it runs.
+  agent.hung = true;
+  device->SetPollingRate(ID_RATE_500);
+  EXPECT_EQ(OnDisk()->pollingRate, 2);
+  const auto sent = agent.Messages();
+  EXPECT_EQ(std::vector<SentMessage>(sent.end() - 2, sent.end()),
+            (std::vector<SentMessage>{{true, UM_SET_POLLING_RATE, 2, 0}, {false, UM_SET_POLLING_RATE, 2, 0}}));
+  agent.hung = false;
   // Config.xml that cannot take it: savedSet keeps what the file holds, so Apply saves it.
   store->failValues = true;
   device->SetPollingRate(ID_RATE_250);
-  EXPECT_EQ(saved().pollingRate, 1);
+  EXPECT_EQ(saved().pollingRate, 2);
   EXPECT_TRUE(sets->Differ());
   EXPECT_TRUE(view.applyEnabled);
 }
@@ -227,7 +237,15 @@ TEST_F(RulesTest, TheLiftDistanceIsTriedAndKeptOnlyWhenConfirmed) {
       {"the countdown ends", 1, {}, false, {1}, {2},
        {{true, UM_SET_LIFT_DISTANCE, 3, 1}, {true, UM_SET_LIFT_DISTANCE, 1, 0}}, 1},
       {"the mouse refuses to keep it", 1, {}, false, {1, 0}, {1},
-       {{true, UM_SET_LIFT_DISTANCE, 3, 1}, {true, UM_SET_LIFT_DISTANCE, 3, 2}}, 1},
+       {{true, UM_SET_LIFT_DISTANCE, 3, 1}, {true, UM_SET_LIFT_DISTANCE, 3, 2}, {true, UM_SET_LIFT_DISTANCE, 1, 0}}, 1},
+      // An agent that stops answering still performs what reached it once it runs again: a trial
+      // is followed by the value Config.xml keeps, a keep by itself (it may never have been sent).
+      {"the agent stops before the trial", 1, {}, false, {FakeAgent::kNoAnswer}, {},
+       {{true, UM_SET_LIFT_DISTANCE, 3, 1}, {false, UM_SET_LIFT_DISTANCE, 1, 0}}, 1},
+      {"the agent stops during the question, the value kept", 1, {}, false, {1, FakeAgent::kNoAnswer}, {1},
+       {{true, UM_SET_LIFT_DISTANCE, 3, 1}, {true, UM_SET_LIFT_DISTANCE, 3, 2}, {false, UM_SET_LIFT_DISTANCE, 3, 2}}, 3},
+      {"the agent stops during the question, the countdown ends", 1, {}, false, {1, FakeAgent::kNoAnswer}, {2},
+       {{true, UM_SET_LIFT_DISTANCE, 3, 1}, {true, UM_SET_LIFT_DISTANCE, 1, 0}, {false, UM_SET_LIFT_DISTANCE, 1, 0}}, 1},
       {"over the pipe there is no answer", 1, {}, true, {}, {1},
        {{true, UM_SET_LIFT_DISTANCE, 3, 1}, {true, UM_SET_LIFT_DISTANCE, 3, 2}}, 3},
   };
@@ -249,6 +267,13 @@ TEST_F(RulesTest, TheLiftDistanceIsTriedAndKeptOnlyWhenConfirmed) {
       EXPECT_EQ(services.questionTitles.back(), kLiftDistanceConfirmTitle) << c.what;
     }
   }
+  // A trial that timed out asks nothing: the question would outlast what the mouse does.
+  SetUp();
+  WriteConfigValue(conf, ConfigValue::WarningThree2OptionFlag, 1);
+  agent.hung = true;
+  EXPECT_FALSE(device->ChangeLiftDistance(ID_LIFT_LOWER));
+  EXPECT_TRUE(services.questions.empty());
+  EXPECT_EQ(agent.Messages().back(), (SentMessage{false, UM_SET_LIFT_DISTANCE, 1, 0}));
   EXPECT_EQ(DeviceChanges::LiftDistanceCommand(2), ID_LIFT_LOWER);
   EXPECT_EQ(DeviceChanges::LiftDistanceCommand(0), ID_LIFT_DEFAULT);
 }
@@ -306,7 +331,7 @@ TEST_F(RulesTest, ImportAsksFirstWhenThereAreEditsAndReadsOnlyProfiles) {
   const std::string huge = dir.path() + "/Profile/huge.xml";
   {
     std::string big = "<root><PROFILE_NAME>x</PROFILE_NAME>";
-    big.resize(kMaxImportFileSize + 10, ' ');
+    big.resize(kMaxProfileFileSize + 10, ' ');
     test::WriteFile(huge, big + "</root>");
   }
 
@@ -318,10 +343,13 @@ TEST_F(RulesTest, ImportAsksFirstWhenThereAreEditsAndReadsOnlyProfiles) {
   EXPECT_EQ(services.questions.size(), 1u);
   EXPECT_TRUE(services.openRequests.empty());
 
-  for (const std::string& bad : {picture, other_xml, huge}) {
+  // A whole Config.xml (its root holds PROFILE_1 ...) and a FIFO are no profiles either.
+  const std::string fifo = dir.path() + "/Profile/fifo.xml";
+  ASSERT_TRUE(test::MakeSpecialFile(fifo, SpecialFile::kFifo, 0));
+  for (const std::string& bad : {picture, other_xml, huge, ConfigPath(), fifo}) {
     services.answers = {1};
     services.paths = {bad};
-    rules->Import();
+    EXPECT_TRUE(test::FinishesWithin(1000, [&] { rules->Import(); }, bad)) << bad;
     EXPECT_EQ(Code(working(), 0, 0), 9) << bad;
     EXPECT_EQ(services.Notices().back(), kNotAProfileMessage) << bad;
   }
@@ -358,6 +386,17 @@ TEST_F(RulesTest, ExportProposesTheProfileNameAndSaysWhenItCannotWrite) {
   auto back = std::make_unique<ProfileSet>(saved());
   ImportProfile(target, *back);
   EXPECT_EQ(Code(*back, 0, 6), 501);
+  EXPECT_TRUE(services.Notices().empty());
+
+  // Over a document that is no profile (its replacing confirmed in the dialog): replaced.
+  const std::string page = dir.path() + "/Profile/page.xml";
+  test::WriteFile(page, "<?xml version=\"1.0\"?><html><body>hello</body></html>");
+  services.paths = {page};
+  rules->Export();
+  EXPECT_TRUE(IsProfileFile(page));
+  ImportProfile(page, *back);
+  EXPECT_EQ(Code(*back, 0, 6), 501);
+  EXPECT_EQ(test::ReadFile(page).find("hello"), std::string::npos);
   EXPECT_TRUE(services.Notices().empty());
 
   ASSERT_EQ(::mkdir((dir.path() + "/locked").c_str(), 0500), 0);
@@ -414,6 +453,69 @@ TEST_F(RulesTest, TheAgentsNoticesChangeBothSets) {
   rules->MemorySize(8192);
   EXPECT_EQ(rules->gauge().capacity, 8192);
   EXPECT_GT(view.gaugeRedraws, 0);
+}
+
+// Config.xml damaged, deleted or replaced by something else, then the agent's reload: the sets
+// the panel holds are the user's profiles, so they stay, and the next Apply writes them back
+// (a damaged file kept as Config.xml.broken).
+TEST_F(RulesTest, AReloadThatCannotReadConfigXmlKeepsTheSetsAndApplyWritesThemBack) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> spoil;
+    bool kept;  // a Config.xml.broken afterwards
+  } cases[] = {
+      {"deleted", [](const std::string& p) { std::remove(p.c_str()); }, false},
+      {"damaged", [](const std::string& p) { test::WriteFile(p, test::ReadFile(p).substr(0, 5000)); }, true},
+      {"random bytes", [](const std::string& p) { test::WriteFile(p, std::string(3000, '\x9C')); }, true},
+      {"a FIFO",
+       [](const std::string& p) {
+         std::remove(p.c_str());
+         test::MakeSpecialFile(p, SpecialFile::kFifo, 0);
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    // The user's profiles: an edit applied, and one not applied yet.
+    working().profiles[3].buttons[2].code = 603;
+    rules->ApplyButton();
+    working().profiles[1].buttons[0].code = 9;
+    ASSERT_EQ(Code(*OnDisk(), 3, 2), 603) << c.what;
+    c.spoil(ConfigPath());
+    view.applyEnabled = false;
+    EXPECT_TRUE(test::FinishesWithin(1000, [&] { rules->ProfileChanged(2, true); }, ConfigPath())) << c.what;
+    EXPECT_EQ(Code(working(), 3, 2), 603) << c.what;
+    EXPECT_EQ(Code(saved(), 3, 2), 603) << c.what;
+    EXPECT_EQ(Code(working(), 1, 0), 9) << c.what;
+    EXPECT_EQ(working().profileId, 2) << c.what;  // the profile the agent named is shown all the same
+    EXPECT_TRUE(view.applyEnabled) << c.what;
+    const size_t reloads = Reloads().size();
+    if (std::string(c.what) == "a FIFO") {
+      // Nothing replaces a FIFO: Apply says the settings could not be saved and keeps them.
+      rules->ApplyButton();
+      EXPECT_EQ(services.Notices().back(), kSaveFailedMessage) << c.what;
+      EXPECT_EQ(Code(working(), 3, 2), 603) << c.what;
+      continue;
+    }
+    // Apply writes them back even when nothing was edited since.
+    working().profiles[1].buttons[0].code = saved().profiles[1].buttons[0].code;
+    rules->ApplyButton();
+    EXPECT_EQ(Code(*OnDisk(), 3, 2), 603) << c.what;
+    EXPECT_EQ(OnDisk()->profileId, 2) << c.what;
+    EXPECT_EQ(Reloads().size(), reloads + 1) << c.what;
+    EXPECT_EQ(std::filesystem::exists(ConfigPath() + ".broken"), c.kept) << c.what;
+    EXPECT_TRUE(services.Notices().empty()) << c.what;
+    // Once written, Apply has nothing to do again.
+    rules->ApplyButton();
+    EXPECT_EQ(Reloads().size(), reloads + 1) << c.what;
+  }
+  // A reload that reads the file takes it, as before.
+  SetUp();
+  auto rewritten = std::make_unique<ProfileSet>(saved());
+  rewritten->profiles[2].buttons[3].code = 603;
+  test::WriteFile(ConfigPath(), NewConfigDocument(*rewritten));
+  rules->ProfileChanged(0, true);
+  EXPECT_EQ(Code(working(), 2, 3), 603);
 }
 
 TEST_F(RulesTest, AHandEditedCodeOutsideTheTableIsReportedOnEachRecount) {
@@ -478,6 +580,14 @@ TEST_F(RulesTest, AnyConfigXmlLoadsAsDefaultsWhereItCannotBeReadAndApplyStillSav
          test::WriteFile(p, "<root><PROFILE_ID>77</PROFILE_ID><POLLING_RATE>-4</POLLING_RATE>"
                             "<PROFILE_1><BUTTON_3>99999</BUTTON_3><DPI_VALUE>x</DPI_VALUE></PROFILE_1></root>");
        }},
+      {"a FIFO", [](const std::string& p) { std::remove(p.c_str()); test::MakeSpecialFile(p, SpecialFile::kFifo, 0); }},
+      {"a link to a device",
+       [](const std::string& p) { std::remove(p.c_str()); test::MakeSpecialFile(p, SpecialFile::kDeviceLink, 0); }},
+      {"over its bound",
+       [](const std::string& p) {
+         std::remove(p.c_str());
+         test::MakeSpecialFile(p, SpecialFile::kOverBound, kMaxConfigFileSize);
+       }},
       {"random bytes",
        [](const std::string& p) {
          std::string junk;
@@ -491,7 +601,7 @@ TEST_F(RulesTest, AnyConfigXmlLoadsAsDefaultsWhereItCannotBeReadAndApplyStillSav
   for (const Case& c : cases) {
     SetUp();
     c.make(ConfigPath());
-    rules->Load();
+    EXPECT_TRUE(test::FinishesWithin(1000, [&] { rules->Load(); }, ConfigPath())) << c.what;
     rules->Refresh();
     EXPECT_EQ(working().profileId, 0) << c.what;
     EXPECT_EQ(working().pollingRate, defaults->pollingRate) << c.what;
@@ -501,7 +611,13 @@ TEST_F(RulesTest, AnyConfigXmlLoadsAsDefaultsWhereItCannotBeReadAndApplyStillSav
     // An edit applied over it: a folder in the file's place cannot be replaced, anything else is.
     working().profiles[0].buttons[6].code = 501;
     rules->ApplyButton();
-    if (std::string(c.what) == "a folder") continue;
+    // Nothing but a regular file is replaced; the user is told and keeps the edit.
+    if (std::string(c.what) == "a folder" || std::string(c.what) == "a FIFO" ||
+        std::string(c.what) == "a link to a device") {
+      EXPECT_EQ(services.Notices().back(), kSaveFailedMessage) << c.what;
+      EXPECT_EQ(Code(working(), 0, 6), 501) << c.what;
+      continue;
+    }
     EXPECT_EQ(Code(*OnDisk(), 0, 6), 501) << c.what;
     EXPECT_TRUE(services.Notices().empty()) << c.what;
   }

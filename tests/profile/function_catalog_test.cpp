@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "profile/profile_files.h"
 #include "profile/xml_cursor.h"
 #include "tests/test_support.h"
 
@@ -772,7 +773,7 @@ void ExpectChildren(XmlCursor& x, const std::vector<std::u16string>& names) {
 
 TEST(FunctionCatalogFile, FunctionsXmlListsTheCatalogueInOrder) {
   XmlCursor x;
-  ASSERT_TRUE(x.LoadFile(std::string(ORV_PROGRAM_DIR) + "/Functions.xml")) << x.GetResult();
+  ASSERT_TRUE(x.LoadFile(std::string(ORV_PROGRAM_DIR) + "/Functions.xml", kMaxProgramDataFileSize)) << x.GetResult();
   EXPECT_TRUE(x.GetDocFlags() & kDocUtf16LeFile);
   ASSERT_TRUE(x.FindElement());
   ASSERT_TRUE(x.EnterElement());

@@ -1,16 +1,19 @@
 #include "profile/profile_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "base/log.h"
 #include "base/registry_store.h"
 #include "base/text.h"
+#include "profile/settings_files.h"
 #include "profile/xml_cursor.h"
 #include "tests/test_support.h"
 
@@ -103,7 +106,7 @@ TEST_F(ProfileFiles, InstalledDefaultConfigIsTheWritersOutputByteForByte) {
   EXPECT_EQ(installed, NewConfigDocument(*Defaults()));
 
   XmlCursor tray;
-  ASSERT_TRUE(tray.LoadFile(std::string(ORV_PROGRAM_DIR) + "/TrayIcon.xml"));
+  ASSERT_TRUE(tray.LoadFile(std::string(ORV_PROGRAM_DIR) + "/TrayIcon.xml", kMaxTrayIconFileSize));
   EXPECT_EQ(tray.GetDocFlags() & kDocByteOrderFlags, kDocUtf16LeFile);
   tray.FindElement(u"root");
   for (int i = 1; i <= 10; ++i) {
@@ -262,7 +265,7 @@ TEST_F(ProfileFiles, UpdateKeepsUnknownElementsTheirOrderAndTheEncoding) {
   // Hand-edit the file: a comment, a settings flag, an unknown element inside a profile and
   // the agent's element at the end of the root.
   XmlCursor x;
-  ASSERT_TRUE(x.LoadFile(Config()));
+  ASSERT_TRUE(x.LoadFile(Config(), kMaxConfigFileSize));
   std::u16string doc = x.GetDocument();
   doc.replace(doc.find(u"<PROFILE_ID>"), 0, u"<!-- hand edited -->\r\n<TRAY_ICON_FLAG>1</TRAY_ICON_FLAG>\r\n");
   doc.replace(doc.find(u"<REGION>"), 0, u"<CUSTOM a=\"1\">keep &amp; me</CUSTOM>\r\n");
@@ -292,7 +295,7 @@ TEST_F(ProfileFiles, UpdateSkipsMissingElementsButBringsOldMacrosUpToDate) {
   CopyText(set->profiles[0].macros[0].pasteText, u"hi");
   ASSERT_EQ(Save(*set), 0);
   XmlCursor x;
-  ASSERT_TRUE(x.LoadFile(Config()));
+  ASSERT_TRUE(x.LoadFile(Config(), kMaxConfigFileSize));
   std::u16string doc = x.GetDocument();
   EXPECT_EQ(doc.find(u"DPI_VALUE"), std::u16string::npos);
   EXPECT_NE(doc.find(u"<MACRO_1>\r\n<MACRO_NAME>m</MACRO_NAME>\r\n<MACRO_LOOP_COUNT>1,0,</MACRO_LOOP_COUNT>\r\n"
@@ -337,7 +340,7 @@ TEST_F(ProfileFiles, ExportThenImportCarriesTheActiveProfile) {
   ASSERT_TRUE(ExportProfile(file, *set));
 
   XmlCursor x;
-  ASSERT_TRUE(x.LoadFile(file));
+  ASSERT_TRUE(x.LoadFile(file, kMaxProfileFileSize));
   const std::u16string doc = x.GetDocument();
   EXPECT_EQ(doc.rfind(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n<PROFILE_ID>7</PROFILE_ID>\r\n<REGION>0</REGION>\r\n", 0), 0u);
   EXPECT_EQ(doc.find(u"<PROFILE_8>"), std::u16string::npos);  // flat under the root
@@ -366,7 +369,7 @@ TEST_F(ProfileFiles, ExportUpdateAddsMissingMacroElementsButNotTheDelayMode) {
   set->profiles[1].macros[0].delayMode = kDelayNone;
   ASSERT_TRUE(ExportProfile(file, *set));
   XmlCursor x;
-  ASSERT_TRUE(x.LoadFile(file));
+  ASSERT_TRUE(x.LoadFile(file, kMaxProfileFileSize));
   EXPECT_EQ(x.GetDocument(),
             u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n<PROFILE_ID>1</PROFILE_ID>\r\n"
             u"<PROFILE_NAME>Profile 2</PROFILE_NAME>\r\n<MACRO_1>\r\n<MACRO_NAME/>\r\n<MACRO_PASTE/>\r\n"
@@ -435,7 +438,7 @@ TEST_F(ProfileFiles, AgentSingleValueWriters) {
   EXPECT_EQ(saved, 0);
   EXPECT_EQ(switched, 0);
   XmlCursor x;
-  ASSERT_TRUE(x.LoadFile(Config()));
+  ASSERT_TRUE(x.LoadFile(Config(), kMaxConfigFileSize));
   const std::u16string doc = x.GetDocument();
   EXPECT_NE(doc.find(u"</PROFILE_10>\r\n<PROFILE_CHAGED>0,0,</PROFILE_CHAGED>\r\n</root>"), std::u16string::npos);
   // The full save leaves it alone.
@@ -558,6 +561,115 @@ TEST_F(ProfileFiles, LoadAndSaveSayWhatTheyFoundAndDid) {
   EXPECT_NE(log.find("Config.xml does not load as XML: the defaults are used"), std::string::npos) << log;
   EXPECT_NE(log.find("Config.xml does not load: kept as " + Config() + ".broken"), std::string::npos) << log;
   EXPECT_NE(log.find("values outside their ranges were reset"), std::string::npos) << log;
+}
+
+// Whatever stands where one of these files should be (a FIFO, a folder, a link to a device, a
+// file over the bound), every reader and writer of it is done within a second: a FIFO or a
+// device is neither read nor replaced, and a file over its bound is not read.
+TEST_F(ProfileFiles, SpecialFilesAreRefusedAtOnceByEveryReader) {
+  struct Reader {
+    const char* file;
+    size_t bound;
+    std::function<void(const std::string& folder, const std::string& path, test::SpecialFile kind)> check;
+  };
+  const auto replaceable = [](test::SpecialFile kind) { return kind == test::SpecialFile::kOverBound; };
+  const Reader readers[] = {
+      {kConfigFileName, kMaxConfigFileSize,
+       [&](const std::string& folder, const std::string& path, test::SpecialFile kind) {
+         auto set = NewSet();
+         EXPECT_EQ(LoadProfileSet(path, *set), ProfileSetLoad::Unreadable);
+         EXPECT_EQ(std::memcmp(set.get(), Defaults().get(), sizeof(ProfileSet)), 0);
+         EXPECT_EQ(ReadConfigValue(folder, ConfigValue::TrayIconFlag), 0);
+         EXPECT_FALSE(WriteConfigValue(folder, ConfigValue::TrayIconFlag, 1));
+         EXPECT_FALSE(WriteActiveProfileIndex(folder, 3));
+         int saved = -1, switched = -1;
+         ReadAutoSwitchState(folder, saved, switched);
+         EXPECT_EQ(saved, -1);
+         // A save replaces only a regular file (the oversized one is kept as .broken).
+         EXPECT_EQ(SaveProfileSet(folder, *set, registry), replaceable(kind) ? kSaveDone : kSaveConfigNotWritten);
+         EXPECT_EQ(std::filesystem::exists(path + kBrokenConfigSuffix), replaceable(kind));
+       }},
+      {kTrayIconFileName, kMaxTrayIconFileSize,
+       [&](const std::string& folder, const std::string& path, test::SpecialFile) {
+         // Only a TrayIcon.xml that loads is brought up to date; Config.xml is written all the same.
+         EXPECT_EQ(SaveProfileSet(folder, *Defaults(), registry), kSaveDone);
+         EXPECT_FALSE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path)) &&
+                      std::filesystem::file_size(path) < kMaxTrayIconFileSize);
+       }},
+      {kFirmwareVersionFileName, kMaxVersionFileSize,
+       [&](const std::string& folder, const std::string&, test::SpecialFile kind) {
+         EXPECT_EQ(ReadFirmwareVersion(folder), 0);
+         EXPECT_EQ(ReadSoftwareVersion(folder), 0);
+         EXPECT_EQ(WriteFirmwareVersionFile(folder, 204), replaceable(kind));
+       }},
+      {"exported.xml", kMaxProfileFileSize,
+       [&](const std::string&, const std::string& path, test::SpecialFile kind) {
+         EXPECT_FALSE(IsProfileFile(path));
+         auto set = Defaults();
+         set->profileId = 4;
+         CopyText(set->profiles[4].profileName, u"Mine");
+         ImportProfile(path, *set);
+         EXPECT_EQ(N(FieldText(set->profiles[4].profileName)), "Profile 5");
+         EXPECT_EQ(ExportProfile(path, *set), replaceable(kind));
+       }},
+  };
+  for (const Reader& reader : readers) {
+    for (test::SpecialFile kind : test::kSpecialFiles) {
+      SCOPED_TRACE(std::string(reader.file) + " as " + test::SpecialFileName(kind));
+      test::TempDir folder;
+      const std::string path = folder / reader.file;
+      ASSERT_TRUE(test::MakeSpecialFile(path, kind, reader.bound));
+      EXPECT_TRUE(test::FinishesWithin(1000, [&] { reader.check(folder.path(), path, kind); }, path));
+      if (kind == test::SpecialFile::kFifo) {
+        struct stat st {};
+        EXPECT_TRUE(::lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));  // never replaced
+      }
+    }
+  }
+}
+
+// The bounds leave room: a Config.xml with every macro of every profile full, and the export
+// of such a profile, are read back whole.
+TEST_F(ProfileFiles, TheFullestSetFitsItsFilesBounds) {
+  auto set = Defaults();
+  for (Profile& p : set->profiles) {
+    for (Macro& m : p.macros) {
+      CopyText(m.name, std::u16string(kMacroNameCapacity - 1, u'W'));
+      CopyText(m.pasteText, std::u16string(std::size(m.pasteText) - 1, u'W'));
+      for (MacroEvent& e : m.events) e = MacroEvent{0xA5, 1, {}, INT32_MIN};
+      m.delayMode = kDelayRecorded;
+    }
+  }
+  ASSERT_EQ(Save(*set), kSaveDone);
+  const auto configSize = std::filesystem::file_size(Config());
+  EXPECT_LT(configSize, kMaxConfigFileSize / 2) << configSize;
+  auto back = Load();
+  EXPECT_EQ(back->profiles[9].macros[49].events[kMacroEventCount - 1].delay, INT32_MIN);
+  const std::string file = conf / "full.xml";
+  ASSERT_TRUE(ExportProfile(file, *set));
+  EXPECT_LT(std::filesystem::file_size(file), kMaxProfileFileSize / 2);
+  EXPECT_TRUE(IsProfileFile(file));
+}
+
+// A whole Config.xml is no profile: importing it would take its first values as a profile.
+// An export over it, or over any other document, replaces it.
+TEST_F(ProfileFiles, AConfigXmlOrAnotherDocumentIsNoProfileAndAnExportReplacesIt) {
+  ASSERT_EQ(Save(*Defaults()), kSaveDone);
+  EXPECT_FALSE(IsProfileFile(Config()));
+  const std::string other = conf / "other.xml";
+  test::WriteFile(other, "<?xml version=\"1.0\"?><settings><volume>3</volume></settings>");
+  EXPECT_FALSE(IsProfileFile(other));
+  auto set = Defaults();
+  set->profileId = 2;
+  CopyText(set->profiles[2].profileName, u"Raid");
+  for (const std::string& path : {Config(), other}) {
+    ASSERT_TRUE(ExportProfile(path, *set));
+    EXPECT_TRUE(IsProfileFile(path)) << path;
+    auto imported = Defaults();
+    ImportProfile(path, *imported);
+    EXPECT_EQ(N(FieldText(imported->profiles[0].profileName)), "Raid") << path;
+    EXPECT_EQ(test::ReadFile(path).find("volume"), std::string::npos) << path;
+  }
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ class SettingsFiles : public ::testing::Test {
   }
   std::u16string ConfigText() {
     XmlCursor x;
-    x.LoadFile(conf / kConfigFileName);
+    x.LoadFile(conf / kConfigFileName, kMaxConfigFileSize);
     return x.GetDocument();
   }
   test::TempDir conf;

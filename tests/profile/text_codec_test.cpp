@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "profile/text_codec.h"
+#include "profile/profile_files.h"
 #include "profile/xml_cursor.h"
 #include "tests/test_support.h"
 
@@ -199,7 +200,7 @@ TEST(DocumentFiles, RoundTripsAreByteExactApartFromTheEdits) {
   const std::string path = dir / "doc.xml";
   test::WriteFile(path, Utf16LeFile(before));
   XmlCursor x;
-  ASSERT_TRUE(x.LoadFile(path));
+  ASSERT_TRUE(x.LoadFile(path, kMaxConfigFileSize));
   ASSERT_TRUE(x.SaveFile(path));
   EXPECT_EQ(test::ReadFile(path), Utf16LeFile(before));
   x.ResetPosition();
@@ -215,10 +216,10 @@ TEST(DocumentFiles, RoundTripsAreByteExactApartFromTheEdits) {
 TEST(DocumentFiles, MissingOrEmptyFilesDoNotLoad) {
   test::TempDir dir;
   XmlCursor x;
-  EXPECT_FALSE(x.LoadFile(dir / "missing.xml"));
-  EXPECT_FALSE(x.LoadFile(dir.path()));  // a folder
+  EXPECT_FALSE(x.LoadFile(dir / "missing.xml", kMaxConfigFileSize));
+  EXPECT_FALSE(x.LoadFile(dir.path(), kMaxConfigFileSize));  // a folder
   test::WriteFile(dir / "empty.xml", "");
-  EXPECT_FALSE(x.LoadFile(dir / "empty.xml"));
+  EXPECT_FALSE(x.LoadFile(dir / "empty.xml", kMaxConfigFileSize));
   EXPECT_NE(x.GetResult().find("Empty document"), std::string::npos);
   // A file that cannot be written: its folder does not exist.
   x.SetDocument(u"<r/>");

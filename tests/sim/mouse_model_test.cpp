@@ -500,7 +500,7 @@ TEST(SimModel, StateFileKeepsSavedSettingsFirmwareAndOnboardMemory) {
   EXPECT_EQ(s.onboardData[0x11], 0xAD);
   EXPECT_EQ(s.onboardData[0x12], 0xFF);  // erased memory
   std::string text;
-  ASSERT_TRUE(ReadWholeFile(path, text));
+  ASSERT_TRUE(ReadWholeFile(path, text, kMaxStateFileSize));
   EXPECT_EQ(text.rfind("OrvMouseSim state 1\n", 0), 0u);
 }
 

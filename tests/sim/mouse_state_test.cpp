@@ -146,7 +146,7 @@ std::string FirstFormatFile() { return std::string(ORV_SIM_FIXTURES) + "/mouse_v
 TEST(SimStateFile, AFileOfTheFirstSimulatorStillLoads) {
   test::TempDir dir;
   const std::string path = dir / "mouse.state";
-  ASSERT_TRUE(CopyFileIfMissing(FirstFormatFile(), path));
+  ASSERT_TRUE(CopyFileIfMissing(FirstFormatFile(), path, kMaxStateFileSize));
   const std::string original = test::ReadFile(path);
   ASSERT_FALSE(original.empty());
 
@@ -182,7 +182,7 @@ TEST(SimStateFile, AFileOfTheFirstSimulatorStillLoads) {
 TEST(SimStateFile, AFileOfTheFirstSimulatorLoadsIntoALargerMemory) {
   test::TempDir dir;
   const std::string path = dir / "mouse.state";
-  ASSERT_TRUE(CopyFileIfMissing(FirstFormatFile(), path));
+  ASSERT_TRUE(CopyFileIfMissing(FirstFormatFile(), path, kMaxStateFileSize));
   VirtualClock clock;
   MouseModel model(clock);  // 16 units
   model.SetStatePath(path);

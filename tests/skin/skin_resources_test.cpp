@@ -4,7 +4,10 @@
 #include <QBitmap>
 #include <QBuffer>
 #include <QPainter>
+#include <functional>
 
+#include "profile/profile_files.h"
+#include "skin/png_reader.h"
 #include "skin/skin_resources.h"
 #include "skin/skin_window.h"
 #include "tests/skin/skin_test_support.h"
@@ -283,6 +286,43 @@ TEST_F(LoaderTest, BadFilesLeaveTheTargetEmpty) {
     QImage target;
     EXPECT_FALSE(LoadSkinImage(folder.path(name), target, nullptr, &clock) && !target.isNull()) << name;
     EXPECT_TRUE(target.isNull()) << name;
+  }
+}
+
+// Whatever stands where a skin file should be (a FIFO, a folder, a link to a device, a file
+// over the bound), every reader of skin files refuses it within a second, without the waits
+// meant for a file still being copied.
+TEST_F(LoaderTest, SpecialFilesAreRefusedAtOnceByEveryReader) {
+  struct Reader {
+    const char* file;
+    size_t bound;
+    std::function<void(const std::string& path)> check;
+  };
+  const Reader readers[] = {
+      {"Skins.xml", kMaxProgramDataFileSize,
+       [&](const std::string& path) {
+         EXPECT_TRUE(ReadSkinSection(path, "ABOUT").empty());
+         EXPECT_TRUE(ReadSkinSectionText(path, "BUTTON_MENU").isEmpty());
+       }},
+      {"picture.png", kMaxSkinImageFileSize,
+       [&](const std::string& path) {
+         QImage target;
+         EXPECT_FALSE(LoadSkinImage(path, target, nullptr, &clock));
+         EXPECT_TRUE(target.isNull());
+         EXPECT_FALSE(DecodePngFile(path).has_value());
+         EXPECT_FALSE(PictureHeaderReads(path));
+         EXPECT_TRUE(ReadPictureFile(path).isNull());
+       }},
+  };
+  int made = 0;
+  for (const Reader& reader : readers) {
+    for (test::SpecialFile kind : test::kSpecialFiles) {
+      SCOPED_TRACE(std::string(reader.file) + " as " + test::SpecialFileName(kind));
+      const std::string path = folder.path(std::to_string(made++) + reader.file);
+      ASSERT_TRUE(test::MakeSpecialFile(path, kind, reader.bound));
+      EXPECT_TRUE(test::FinishesWithin(1000, [&] { reader.check(path); }, path));
+      EXPECT_TRUE(clock.Pauses().empty());
+    }
   }
 }
 
