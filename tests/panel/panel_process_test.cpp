@@ -19,6 +19,7 @@
 #include "link/messages.h"
 #include "link/window_bus.h"
 #include "profile/profile_files.h"
+#include "profile/settings_files.h"
 #include "tests/platform/x11/x_driver.h"
 #include "tests/sim/sim_process.h"
 #include "tests/test_support.h"
@@ -57,6 +58,7 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
   bool Running() { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+  void Signal(int signal) { ::kill(pid_, signal); }
 
  private:
   pid_t pid_ = -1;
@@ -231,6 +233,53 @@ TEST_F(PanelProcessTest, TheOnBoardSaveReachesTheMousesMemoryAndTheProgressWindo
   EXPECT_NE(state, before);
   // No failure was shown.
   EXPECT_FALSE(x_->Shown("Notice"));
+}
+
+// Tools > Lift Distance > Lower while the agent is stopped: the panel stops waiting after its
+// time-out and asks nothing, and when the agent runs again it performs the trial it was sent and
+// then the value Config.xml keeps, so that the mouse ends as Config.xml says.
+TEST_F(PanelProcessTest, ALiftDistanceTrialTheStoppedAgentPerformsLaterIsTakenBack) {
+  auto set = std::make_unique<ProfileSet>();
+  ResetProfileSet(*set);
+  ValidateProfileSet(*set);
+  MakeFolders(ConfFolder());
+  ASSERT_TRUE(ReplaceFileContents(ConfFolder() + "/Config.xml", {NewConfigDocument(*set)}));
+  ASSERT_TRUE(WriteConfigValue(ConfFolder(), ConfigValue::WarningThree2OptionFlag, 1));  // no notice first
+  StartAll();
+  const auto liftDistances = [&] {
+    const std::string state = sim_->Command({"state"}).out;
+    std::string found;
+    for (size_t at = state.find("\"lift_distance\":"); at != std::string::npos;
+         at = state.find("\"lift_distance\":", at + 1))
+      found += state.substr(at + 16, 1);
+    return found;  // the live value, then the kept one
+  };
+  ASSERT_EQ(liftDistances(), "00");
+  const std::string trial = "ioctl=0x222690 in=0100";
+
+  agent_->Signal(SIGSTOP);
+  x_->Click(main_, 398 + 32, 20 + 13);  // Tools
+  const XWindowBox tools = x_->FindPopup();
+  ASSERT_TRUE(tools) << "the Tools menu did not open";
+  x_->Key("Down");
+  x_->Key("Down");
+  x_->Key("Right");
+  ASSERT_TRUE(x_->FindPopup(tools.window, 5000)) << "the lift distance menu did not open";
+  x_->Key("Down");  // Lower
+  x_->Key("Return");
+  // The panel waits two seconds for the stopped agent, then asks nothing.
+  EXPECT_FALSE(x_->FindOther(main_.window, 3500)) << "a question came although the mouse has not tried the value";
+  EXPECT_EQ(sim_->Command({"transcript"}).out.find(trial), std::string::npos);
+
+  agent_->Signal(SIGCONT);
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::string transcript = sim_->Command({"transcript"}).out;
+    const size_t tried = transcript.find(trial);
+    return tried != std::string::npos && transcript.find("ioctl=0x222690 in=0000", tried) != std::string::npos;
+  }, 10000)) << sim_->Command({"transcript"}).out;
+  EXPECT_TRUE(WaitUntil([&] { return liftDistances() == "00"; }, 5000)) << liftDistances();
+  EXPECT_EQ(Config()->liftDistance, 1);
+  EXPECT_TRUE(panel_->Running());
 }
 
 // An agent running as root and a panel running as another user: the panel's messages travel
