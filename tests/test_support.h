@@ -125,4 +125,23 @@ inline bool FinishesWithin(int ms, const std::function<void()>& work, const std:
   return inTime;
 }
 
+// FinishesWithin for work that must run on the calling thread (a window): a watchdog lets the
+// FIFO at `fifo` go once `ms` have passed, and the answer says whether it had to.
+inline bool FinishesHereWithin(int ms, const std::function<void()>& work, const std::string& fifo) {
+  std::atomic<bool> done{false}, late{false};
+  std::thread watchdog([&] {
+    if (WaitUntil([&] { return done.load(); }, ms)) return;
+    late = true;
+    while (!done.load()) {
+      const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  work();
+  done = true;
+  watchdog.join();
+  return !late.load();
+}
+
 }  // namespace orv::test

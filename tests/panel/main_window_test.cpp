@@ -9,7 +9,10 @@
 #include <QHelpEvent>
 #include <QTest>
 #include <QToolTip>
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
 
 #include "base/files.h"
 #include "link/messages.h"
@@ -94,6 +97,27 @@ TEST_F(MainWindowTest, StartUpShowsTheProfilesAsksForTheMemorySizeAndDrawsTheGau
   const QImage half = w.Compose();
   EXPECT_EQ(half.pixelColor(100, 262), QColor(255, 186, 0));
   EXPECT_EQ(half.pixelColor(150, 262), QColor(0, 0, 0));
+}
+
+// A FIFO in Config.xml's place (nothing writes to it): the window opens with the defaults, the
+// agent's reload keeps what it shows, and an export onto it says it could not write; nothing
+// waits on the FIFO.
+TEST_F(MainWindowTest, AFifoAsConfigXmlStopsNothing) {
+  const std::string config = startup.confFolder + "Config.xml";
+  std::filesystem::remove(config);
+  ASSERT_TRUE(test::MakeSpecialFile(config, test::SpecialFile::kFifo, 0));
+  ASSERT_TRUE(test::FinishesHereWithin(5000, [&] { Open(); }, config)) << "the window waited on the FIFO";
+  CAPDlg& w = *window;
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.sets().workingSet.profiles[0].buttons[6].code, kDefaultButtonCodes[6]);
+  w.sets().workingSet.profiles[0].buttons[6].code = 501;
+  EXPECT_TRUE(test::FinishesHereWithin(1000, [&] { w.HandleMessage(UM_PROFILE_CHANGED, 0, 1); }, config));
+  EXPECT_EQ(w.sets().workingSet.profiles[0].buttons[6].code, 501);
+  services.paths = {config};
+  EXPECT_TRUE(test::FinishesHereWithin(1000, [&] { w.OnCommand(ID_FILE_EXPORT); }, config));
+  EXPECT_EQ(services.Notices(), (std::vector<std::u16string>{std::u16string(kExportFailedMessage)}));
+  struct stat st {};
+  EXPECT_TRUE(::lstat(config.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
 TEST_F(MainWindowTest, TheAreaCaptionsAndTheTabCaptionsAreDrawn) {
