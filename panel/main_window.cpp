@@ -525,7 +525,9 @@ bool CAPDlg::event(QEvent* e) {
   if (e->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(e);
     if (GaugeRect().contains(help->pos())) {
-      QToolTip::showText(help->globalPos(), Q(std::u16string(AgentStateText(watch_->state()))), this, GaugeRect());
+      // As a paragraph, which the tooltip wraps.
+      const QString text = Q(std::u16string(AgentStateText(watch_->state()))).toHtmlEscaped();
+      QToolTip::showText(help->globalPos(), QStringLiteral("<p>%1</p>").arg(text), this, GaugeRect());
       return true;
     }
   }

@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QHelpEvent>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QToolTip>
 #include <sys/stat.h>
 
@@ -415,7 +416,7 @@ TEST_F(ProgressWindowTest, TheGaugeIsDimmedAndSaysWhyWhileTheAgentDoesNotAnswer)
   const auto tooltip = [&] {
     QHelpEvent help(QEvent::ToolTip, CAPDlg::GaugeRect().center(), w.mapToGlobal(CAPDlg::GaugeRect().center()));
     QApplication::sendEvent(&w, &help);
-    return QToolTip::text().toStdU16String();
+    return QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText().toStdU16String();
   };
   EXPECT_EQ(tooltip(), AgentStateText(AgentState::kAnswering));
   // The question asked at start is not answered in time.

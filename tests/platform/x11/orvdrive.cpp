@@ -4,6 +4,7 @@
 //   orvdrive gone TITLE            until no window with that title is shown
 //   orvdrive where TITLE           prints the window's X Y WIDTH HEIGHT on the screen
 //   orvdrive click TITLE X Y       a left click at X, Y of that window
+//   orvdrive hover TITLE X Y       the pointer moved to X, Y of that window (a tooltip shows)
 //   orvdrive key NAME              one key, by its X name (Down, Return, Escape ...)
 //   orvdrive type TEXT             the text, key by key
 #include <cstdio>
@@ -15,7 +16,8 @@
 int main(int argc, char** argv) {
   const char* display = std::getenv("DISPLAY");
   if (argc < 3 || !display) {
-    std::fprintf(stderr, "usage: orvdrive wait|gone|where TITLE | click TITLE X Y | key NAME | type TEXT (DISPLAY set)\n");
+    std::fprintf(stderr,
+                 "usage: orvdrive wait|gone|where TITLE | click|hover TITLE X Y | key NAME | type TEXT (DISPLAY set)\n");
     return 2;
   }
   orv::test::XDriver x(display);
@@ -30,6 +32,12 @@ int main(int argc, char** argv) {
     const orv::test::XWindowBox w = x.Find(argv[2]);
     if (!w) return 1;
     std::printf("%d %d %d %d\n", w.x, w.y, w.width, w.height);
+    return 0;
+  }
+  if (verb == "hover" && argc == 5) {
+    const orv::test::XWindowBox w = x.Find(argv[2]);
+    if (!w) return 1;
+    x.MoveTo(w.x + std::atoi(argv[3]), w.y + std::atoi(argv[4]));
     return 0;
   }
   if (verb == "click" && argc == 5) {
