@@ -1,5 +1,5 @@
 // The floor of the panel's start-up benchmark: a bare Qt widget program that shows one image,
-// frameless, at a given place.  orv_bench_bare_window IMAGE X Y
+// frameless, at a given place.  orv_bare_window IMAGE X Y
 #include <QApplication>
 #include <QImage>
 #include <QPainter>

@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     Stop(p);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     t0 = Clock::now();
-    p = Start({bin + "/orv_bench_bare_window", bin + "/skins/main_normal.png", std::to_string(left), std::to_string(top)});
+    p = Start({bin + "/orv_bare_window", bin + "/skins/main_normal.png", std::to_string(left), std::to_string(top)});
     bare.push_back(UntilShown(d, left + px, top + py, colour, t0));
     Stop(p);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -238,8 +238,9 @@ void EditRules::DropFunction(int code, int dropIndex) {
 
 void EditRules::ButtonMenuPick(int row, int label) {
   view_.CloseButtonMenu();
-  if (row < 0 || row >= kButtonMenuRows || label < 0 || label >= kButtonCount) return;
-  const int code = row == 6 ? 9 : row + 1;
+  const std::optional<int> picked = ChooserCode(Chooser::kButtonMenu, row);
+  if (!picked || label < 0 || label >= kButtonCount) return;
+  const int code = *picked;
   ButtonAssignment& button = sets_.activeWorking().buttons[label];
   if (button.code != code) view_.EnableApply(true);
   button.code = code;

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <string>
 
+#include "panel/main_state.h"
 #include "profile/records.h"
 
 class QWidget;
@@ -22,9 +23,10 @@ class PanelEditors {
   virtual void SetProfileSet(ProfileSet& /*workingSet*/) {}
   // Re-anchors the drawers beside the main window's screen rectangle (creation, moves, slides).
   virtual void Anchor(const QRect& /*mainWindow*/) {}
-  // UM_SLIDE_DONE and UM_SLIDE_CLOSE from the drawers.
-  virtual void SlideDone(int /*lParam*/) {}
-  virtual void SlideIn(int /*lParam*/) {}
+  // UM_SLIDE_DONE and UM_SLIDE_CLOSE from the drawers: which drawer ended which slide, and
+  // which drawer is to slide in.
+  virtual void SlideDone(SlideCode /*slide*/) {}
+  virtual void SlideIn(SlideCode /*slide*/) {}
   // A label chosen (left click or the mouse's own button): the assignment drawer edits button
   // `label`, sliding out if it is in.
   virtual void EditButton(int /*label*/) {}

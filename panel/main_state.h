@@ -74,7 +74,7 @@ enum : uint32_t {
   UM_SLIDE_DONE = 0x464,        // lParam: the drawer and the slide that ended (SlideCode)
   UM_REQUEST_CLOSE = 0x465,     // a side window asks the main window to close
   UM_SLIDE_CLOSE = 0x466,       // lParam: the drawer to slide in (SlideCode, an "in" one)
-  UM_BUTTON_MENU_PICK = 0x4CE,  // wParam row 0 .. kButtonMenuRows - 1, lParam label
+  UM_BUTTON_MENU_PICK = 0x4CE,  // wParam the button menu's row, lParam label
 };
 
 // The lParam of UM_SLIDE_DONE and UM_SLIDE_CLOSE: which drawer, out or in.
@@ -87,8 +87,6 @@ enum SlideCode : int {
   kSlideIlluminationIn = 55,
 };
 
-// The button menu's rows: the six basic mouse functions and "off".
-inline constexpr int kButtonMenuRows = 7;
 
 // The drop targets' indexes: profile buttons 0-9, labels 16-29.
 inline constexpr int kFirstLabelDropIndex = 16;

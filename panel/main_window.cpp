@@ -16,20 +16,20 @@
 #include "base/text.h"
 #include "link/messages.h"
 #include "profile/field_ranges.h"
+#include "profile/function_catalog.h"
 #include "panel/link_transport.h"
 #include "panel/panel_store.h"
 #include "panel/progress_dialog.h"
 #include "platform/folders.h"
 #include "skin/bitmap_button.h"
 #include "skin/message_dialogs.h"
+#include "skin/qt_text.h"
 #include "skin/skin_resources.h"
 #include "skin/skin_shell.h"
 
 namespace orv {
 namespace {
 
-QString Q(std::u16string_view s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
-std::u16string U(const QString& s) { return s.toStdU16String(); }
 
 const char* const kCommandKeys[] = {
     "HELP", "EXIT", "MINIMIZE", "BUTTON_OK", "BUTTON_CANCEL", "BUTTON_APPLY", "RESTORE", "ENABLE_IN_GAME_MODE",
@@ -82,7 +82,7 @@ const MessageEntry<CAPDlg> CAPDlg::kMessages[] = {
     {UM_SLIDE_DONE, &CAPDlg::OnSlideDone, kZeroValue, {kSlideAssignmentsOut, kSlideIlluminationIn}},
     {UM_SLIDE_CLOSE, &CAPDlg::OnSlideClose, kZeroValue, {kSlidePropertiesIn, kSlideIlluminationIn}},
     {UM_REQUEST_CLOSE, &CAPDlg::OnRequestClose, kZeroValue, kZeroValue},
-    {UM_BUTTON_MENU_PICK, &CAPDlg::OnButtonMenuPick, {0, kButtonMenuRows - 1}, kLabel},
+    {UM_BUTTON_MENU_PICK, &CAPDlg::OnButtonMenuPick, {0, ChooserRowCount(Chooser::kButtonMenu) - 1}, kLabel},
     {UM_BUTTON_EVENT, &CAPDlg::OnButtonEvent, kLabel, kFlagValue},
     {UM_MEMORY_SIZE, &CAPDlg::OnMemorySize, kZeroValue, {0, INT32_MAX}},
     {UM_PROFILE_CHANGED, &CAPDlg::OnProfileChanged, kProfileIndex, kFlagValue},
@@ -112,11 +112,11 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
   skin_.Skin(this, startup_.programFolder, setup, options_.clock);
   if (!skin_.ApplyOutline(this)) throw xException(QString::fromLatin1(kMaskFailureMessage));
 
-  texts_.changeProfileWarning = U(skin_.Plain(QStringLiteral("STRING_WARNING_CHANGE_PROFILE")));
-  texts_.restoreProfileWarning = U(skin_.Plain(QStringLiteral("STRING_WARNING_RESTORE_PROFILE")));
+  texts_.changeProfileWarning = U16(skin_.Plain(QStringLiteral("STRING_WARNING_CHANGE_PROFILE")));
+  texts_.restoreProfileWarning = U16(skin_.Plain(QStringLiteral("STRING_WARNING_RESTORE_PROFILE")));
   for (int k = 0; k < kProfileCount; ++k) {
     const QString entry = skin_.Plain(QStringLiteral("PROFILE_%1").arg(k + 1));
-    texts_.defaultProfileNames[k] = U(entry.section(QLatin1Char(','), 0, 0));
+    texts_.defaultProfileNames[k] = U16(entry.section(QLatin1Char(','), 0, 0));
   }
 
   // The collaborators.
@@ -242,13 +242,13 @@ int CAPDlg::LabelOfControl(LParam control) const {
 }
 
 LResult CAPDlg::OnSlideDone(WParam, LParam l) {
-  editors_->SlideDone(static_cast<int>(l));
+  editors_->SlideDone(static_cast<SlideCode>(l));  // within the table's range
   editors_->Anchor(frameGeometry());
   return 1;
 }
 
 LResult CAPDlg::OnSlideClose(WParam, LParam l) {
-  editors_->SlideIn(static_cast<int>(l));
+  editors_->SlideIn(static_cast<SlideCode>(l));
   return 1;
 }
 
@@ -366,9 +366,10 @@ void CAPDlg::OpenMenu(const QString& key) {
 std::unique_ptr<QMenu> CAPDlg::BuildMenu(const QString& key) {
   auto owned = std::make_unique<QMenu>(this);
   QMenu& menu = *owned;
-  auto text = [&](const char* section, const char* item) {
+  // A Menu.xml without the item shows its key, or the product's own text where it has one.
+  auto text = [&](const char* section, const char* item, const char* otherwise = nullptr) {
     auto t = book_->MenuText(ToUtf16(section), ToUtf16(item));
-    return t ? Q(*t) : QString::fromLatin1(item);
+    return t ? Q(*t) : QString::fromLatin1(otherwise ? otherwise : item);
   };
   auto add = [&](QMenu* m, const QString& label, int id, bool checkable = false, bool checked = false) {
     QAction* a = m->addAction(label);
@@ -391,12 +392,12 @@ std::unique_ptr<QMenu> CAPDlg::BuildMenu(const QString& key) {
     add(rates, text("TOOLS_MENU", "RATE_1000"), ID_RATE_1000, true, rate == ID_RATE_1000);
     menu.addSeparator();
     const int lift = DeviceChanges::LiftDistanceCommand(sets_->workingSet.liftDistance);
-    QMenu* lifts = menu.addMenu(QStringLiteral("Lift Distance"));
-    add(lifts, QStringLiteral("Default"), ID_LIFT_DEFAULT, true, lift == ID_LIFT_DEFAULT);
+    QMenu* lifts = menu.addMenu(text("TOOLS_MENU", "LIFT_DISTANCE", "Lift Distance"));
+    add(lifts, text("TOOLS_MENU", "LIFT_DEFAULT", "Default"), ID_LIFT_DEFAULT, true, lift == ID_LIFT_DEFAULT);
     lifts->addSeparator();
-    add(lifts, QStringLiteral("Lower"), ID_LIFT_LOWER, true, lift == ID_LIFT_LOWER);
+    add(lifts, text("TOOLS_MENU", "LIFT_LOWER", "Lower"), ID_LIFT_LOWER, true, lift == ID_LIFT_LOWER);
     lifts->addSeparator();
-    add(lifts, QStringLiteral("Lowest"), ID_LIFT_LOWEST, true, lift == ID_LIFT_LOWEST);
+    add(lifts, text("TOOLS_MENU", "LIFT_LOWEST", "Lowest"), ID_LIFT_LOWEST, true, lift == ID_LIFT_LOWEST);
     menu.addSeparator();
     add(&menu, text("TOOLS_MENU", "SHOW_MACRO"), ID_SHOW_MACRO, true, device_->MacroWarningChecked());
   } else {
@@ -478,7 +479,7 @@ void CAPDlg::CloseWindow() {
 }
 
 void CAPDlg::SlideInAssignments() {
-  if (editors_->AssignmentsExist()) editors_->SlideIn(54);
+  if (editors_->AssignmentsExist()) editors_->SlideIn(kSlideAssignmentsIn);
 }
 
 void CAPDlg::CloseButtonMenu() { editors_->CloseButtonMenu(); }

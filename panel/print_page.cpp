@@ -7,11 +7,10 @@
 
 #include "base/files.h"
 #include "base/text.h"
+#include "skin/qt_text.h"
 
 namespace orv {
 namespace {
-
-QString Q(std::u16string_view s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
 
 // "MS Shell Dlg" at a pixel height; the face is substituted on this platform.
 QFont ShellFont(int pixelHeight, bool bold) {

@@ -5,6 +5,7 @@
 
 #include "link/messages.h"
 #include "panel/panel_services.h"
+#include "skin/qt_text.h"
 #include "skin/skin_resources.h"
 #include "skin/skin_timer.h"
 
@@ -18,7 +19,7 @@ CPorgressDlg::CPorgressDlg(const std::string& installFolder, double paceSeconds,
                            PanelServices& services, QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), services_(services), model_(agentPresent),
       periodMs_(ProgressModel::TimerPeriodMs(paceSeconds)) {
-  setWindowTitle(QString::fromStdU16String(std::u16string(kProgressWindowTitle)));
+  setWindowTitle(Q(kProgressWindowTitle));
   SkinWindowSetup setup;
   setup.section = QStringLiteral("PROGRESS_DLG");
   skin_.Skin(this, installFolder, setup);

@@ -9,13 +9,9 @@
 #include "base/files.h"
 #include "panel/print_page.h"
 #include "platform/desktop/shell.h"
+#include "skin/qt_text.h"
 
 namespace orv {
-namespace {
-
-QString Q(std::u16string_view s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
-
-}  // namespace
 
 QStringList QtNameFilters(std::u16string_view filter) {
   const QStringList parts = Q(filter).split(QLatin1Char('|'));

@@ -574,6 +574,19 @@ const CatalogEntry* FindFunctionByName(std::string_view name) {
   return nullptr;
 }
 
+std::optional<int> ChooserCode(Chooser chooser, int row) {
+  for (const CatalogEntry& e : FunctionCatalog())
+    if (e.chooser == chooser && e.order == row && e.code == e.lastCode) return e.code;
+  return std::nullopt;
+}
+
+int ChooserRowCount(Chooser chooser) {
+  int rows = 0;
+  for (const CatalogEntry& e : FunctionCatalog())
+    if (e.chooser == chooser) ++rows;
+  return rows;
+}
+
 std::span<const GameCategory> GameCategories() { return kGameCategories; }
 
 const GameCategory* FindGameCategory(std::string_view element) {

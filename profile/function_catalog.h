@@ -203,6 +203,12 @@ const CatalogEntry* FindFunction(int code);
 // The entry with that name (the macro rule is named CUSTOM_MACROS); nullptr if none.
 const CatalogEntry* FindFunctionByName(std::string_view name);
 
+// The code a list chooser (the button menu, the pointer-speed and profile lists) offers at
+// `row`, from 0; nullopt for a row it does not have.
+std::optional<int> ChooserCode(Chooser chooser, int row);
+// How many rows that chooser has.
+int ChooserRowCount(Chooser chooser);
+
 // The game-command categories of the tree.
 struct GameCategory {
   int32_t number;  // 1-7, the category item's data

@@ -8,6 +8,7 @@
 #include "link/messages.h"
 #include "platform/process_rights.h"
 #include "skin/bitmap_button.h"
+#include "skin/qt_text.h"
 #include "skin/skin_controls.h"
 #include "skin/skin_shell.h"
 #include "skin/skin_timer.h"
@@ -325,7 +326,7 @@ const MessageEntry<CAboutDialog> CAboutDialog::kMessages[] = {
 
 CAboutDialog::CAboutDialog(const std::string& installFolder, std::string confFolder, QWidget* parent)
     : CSkinDialog(installFolder, parent), confFolder_(std::move(confFolder)) {
-  const QString title = QString::fromStdU16String(std::u16string(kAboutWindowTitle));
+  const QString title = Q(kAboutWindowTitle);
   setWindowTitle(title);
   SkinWindowSetup setup;
   setup.section = QStringLiteral("ABOUT");

@@ -17,13 +17,12 @@
 #include "profile/xml_cursor.h"
 #include "skin/bitmap_button.h"
 #include "skin/png_reader.h"
+#include "skin/qt_text.h"
 
 namespace orv {
 
 namespace {
 
-std::u16string U16(const QString& s) { return s.toStdU16String(); }
-QString Q(const std::u16string& s) { return QString::fromStdU16String(s); }
 
 // Each occurrence of the section, in file order, as key -> value.
 std::vector<std::map<QString, QString>> ReadOccurrences(const std::string& path, const QString& section) {

@@ -121,6 +121,53 @@ TEST_F(MainWindowTest, AFifoAsConfigXmlStopsNothing) {
   EXPECT_TRUE(::lstat(config.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
+// What reaches the editor windows: a label clicked or right-clicked, the mouse's own button
+// pressed while the panel is in front, the drawer tabs, and the drawers' slide messages.
+TEST_F(MainWindowTest, ClicksTabsAndSlideMessagesReachTheEditors) {
+  test::FakeEditors editors;
+  window = std::make_unique<CAPDlg>(startup, CAPDlg::Options{&services, &agent, &editors, nullptr});
+  window->show();
+  CAPDlg& w = *window;
+  EXPECT_EQ(editors.Taken(), (std::vector<std::string>{"Create"}));
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"a label clicked", [&] { QTest::mouseClick(w.Label(3), Qt::LeftButton); }, {"EditButton 3"}},
+      {"the mouse's seventh button pressed", [&] { w.HandleMessage(UM_BUTTON_EVENT, 6, 1); }, {"EditButton 6"}},
+      {"and released", [&] { w.HandleMessage(UM_BUTTON_EVENT, 6, 0); }, {}},
+      {"a label right-clicked", [&] { QTest::mouseClick(w.Label(5), Qt::RightButton); }, {"OpenButtonMenu 5"}},
+      {"the assignments tab", [&] { w.OnButton(QStringLiteral("BUTTON_ASSIGNMENTS")); }, {"ToggleAssignments"}},
+      {"the properties tab", [&] { w.OnButton(QStringLiteral("BUTTON_MOUSE_PROPERTIES")); }, {"SlideOutProperties"}},
+      {"the illumination tab", [&] { w.OnButton(QStringLiteral("BUTTON_ILLUMINATION")); }, {"SlideOutIllumination"}},
+      {"a drawer out", [&] { w.HandleMessage(UM_SLIDE_DONE, 0, kSlideAssignmentsOut); }, {"SlideDone 50"}},
+      {"a drawer's close button", [&] { w.HandleMessage(UM_SLIDE_CLOSE, 0, kSlideIlluminationIn); }, {"SlideIn 55"}},
+      {"File > Edit", [&] { w.OnCommand(ID_FILE_EDIT); }, {"EditGameList"}},
+      {"the character button", [&] { w.OnButton(QStringLiteral("BUTTON_ARMORY")); }, {"OpenCharacterWindow"}},
+  };
+  for (const Case& c : cases) {
+    c.act();
+    Settle();
+    EXPECT_EQ(editors.Taken(), c.calls) << c.what;
+  }
+  // The button menu opens under its label, which is selected then (the assignments tab after it
+  // cleared the selection, with no drawer to edit it in).
+  EXPECT_EQ(w.selectedLabel(), -1);
+  QTest::mouseClick(w.Label(5), Qt::RightButton);
+  EXPECT_EQ(w.selectedLabel(), 5);
+  editors.Taken();
+  EXPECT_EQ(editors.menuUnder, QRect(w.Label(5)->mapToGlobal(QPoint(0, 0)), w.Label(5)->size()));
+  // OK slides the assignment drawer in when there is one.
+  editors.assignmentsExist = true;
+  w.OnButton(QStringLiteral("BUTTON_OK"));
+  Settle();
+  const std::vector<std::string> calls = editors.Taken();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "SlideIn 54"), calls.end());
+  window.reset();
+  EXPECT_EQ(editors.Taken(), (std::vector<std::string>{"Destroy"}));
+}
+
 TEST_F(MainWindowTest, TheAreaCaptionsAndTheTabCaptionsAreDrawn) {
   CAPDlg& w = Open();
   // The drawer tabs and the character button carry their tooltips as captions, each in its layout.
@@ -227,6 +274,16 @@ TEST_F(MainWindowTest, TheMenusCarryTheirItemsAndCheckMarks) {
   for (QAction* a : file->actions()) texts << a->text();
   EXPECT_EQ(texts.size(), 4);
   EXPECT_EQ(file->actions()[3]->data().toInt(), ID_FILE_PRINT);
+  // Every text comes from Menu.xml, the lift distance's sub-menu included.
+  QStringList lifts;
+  for (QAction* a : tools->actions())
+    if (a->menu() && a->text() == QStringLiteral("Lift Distance"))
+      for (QAction* item : a->menu()->actions())
+        if (!item->isSeparator()) lifts << item->text();
+  EXPECT_EQ(lifts, (QStringList{QStringLiteral("Default"), QStringLiteral("Lower"), QStringLiteral("Lowest")}));
+  LabelBook book(startup.programFolder);
+  EXPECT_EQ(book.MenuText(u"TOOLS_MENU", u"LIFT_DISTANCE"), std::optional<std::u16string>(u"Lift Distance"));
+  EXPECT_EQ(book.MenuText(u"TOOLS_MENU", u"LIFT_LOWEST"), std::optional<std::u16string>(u"Lowest"));
 }
 
 TEST_F(MainWindowTest, ThePrintoutIsComposedOnTheProductsPrintPicture) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "panel/editors.h"
 #include "panel/main_state.h"
 #include "panel/panel_services.h"
 #include "panel/panel_store.h"
@@ -183,6 +184,38 @@ class FakeView : public MainView {
 
   bool applyEnabled = false;
   int refreshes = 0, gaugeRedraws = 0, selected = -2, closes = 0, slideIns = 0, menuCloses = 0;
+};
+
+// The editor windows as the main window reaches them: each call written down as a line, but for
+// Anchor and SetProfileSet, which go with almost everything.
+class FakeEditors : public PanelEditors {
+ public:
+  void Create(QWidget*, const std::string&, const std::string&) override { calls.push_back("Create"); }
+  void SlideDone(SlideCode slide) override { calls.push_back("SlideDone " + std::to_string(slide)); }
+  void SlideIn(SlideCode slide) override { calls.push_back("SlideIn " + std::to_string(slide)); }
+  void EditButton(int label) override { calls.push_back("EditButton " + std::to_string(label)); }
+  void ToggleAssignments() override { calls.push_back("ToggleAssignments"); }
+  bool AssignmentsExist() const override { return assignmentsExist; }
+  void SlideOutProperties(const QRect&) override { calls.push_back("SlideOutProperties"); }
+  void SlideOutIllumination(const QRect&) override { calls.push_back("SlideOutIllumination"); }
+  void OpenButtonMenu(int label, const QRect& under) override {
+    calls.push_back("OpenButtonMenu " + std::to_string(label));
+    menuUnder = under;
+  }
+  void CloseButtonMenu() override { calls.push_back("CloseButtonMenu"); }
+  void EditGameList(ProfileSet&) override { calls.push_back("EditGameList"); }
+  void OpenCharacterWindow(ProfileSet&) override { calls.push_back("OpenCharacterWindow"); }
+  void Destroy() override { calls.push_back("Destroy"); }
+  // The calls so far, and none kept.
+  std::vector<std::string> Taken() {
+    std::vector<std::string> out;
+    out.swap(calls);
+    return out;
+  }
+
+  bool assignmentsExist = false;
+  QRect menuUnder;
+  std::vector<std::string> calls;
 };
 
 // A store whose writes can be made to fail, over a real one.

@@ -728,6 +728,24 @@ TEST(FunctionCatalogLookup, ByCodeNameAndTreeItem) {
   }
 }
 
+// The list choosers' rows to codes, at their bounds: the button menu's last row is "off".
+TEST(FunctionCatalogLookup, ListRowsGiveTheirCodes) {
+  struct Case {
+    Chooser chooser;
+    int rows;
+    std::vector<std::pair<int, std::optional<int>>> rowCodes;
+  } cases[] = {
+      {Chooser::kButtonMenu, 7, {{-1, std::nullopt}, {0, 1}, {5, 6}, {6, 9}, {7, std::nullopt}}},
+      {Chooser::kPointerSpeedList, 8, {{-1, std::nullopt}, {0, 16}, {7, 23}, {8, std::nullopt}}},
+      {Chooser::kProfileList, 12, {{0, 32}, {11, 43}, {12, std::nullopt}}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ChooserRowCount(c.chooser), c.rows) << static_cast<int>(c.chooser);
+    for (const auto& [row, code] : c.rowCodes)
+      EXPECT_EQ(ChooserCode(c.chooser, row), code) << static_cast<int>(c.chooser) << " row " << row;
+  }
+}
+
 TEST(FunctionCatalogLookup, UnknownCodesAndNamesAreNotFound) {
   for (int code : {INT_MIN, -1,  0,   7,   8,   10,  14,  15,  24,  31,  44,   79,   83,   100,    115,
                    200,     211, 300, 353, 422, 522, 605, 700, 710, 999, 1050, 1200, 1201, INT_MAX}) {
