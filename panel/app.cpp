@@ -60,7 +60,7 @@ bool CAPApp::InitInstance() {
   return true;
 }
 
-int CAPApp::RunMainWindow(const std::function<void(const PanelStartup&)>& run, PanelServices& services,
+int CAPApp::RunMainWindow(const std::function<void(const PanelStartup&)>& run, PanelDesktop& desktop,
                           const DescribeFailure& describe) {
   try {
     run(startup_);
@@ -68,10 +68,10 @@ int CAPApp::RunMainWindow(const std::function<void(const PanelStartup&)>& run, P
     std::u16string text;
     if (describe && describe(std::current_exception(), text)) {
       ORV_LOG(Panel, Error, "the main window failed: %s", ToUtf8(text).c_str());
-      services.MessageBox(text, kErrorTitle, true);
+      desktop.MessageBox(text, kErrorTitle, true);
     } else {
       ORV_LOG(Panel, Error, "the main window failed");
-      services.MessageBox(kSomethingWentWrong, kErrorTitle, true);
+      desktop.MessageBox(kSomethingWentWrong, kErrorTitle, true);
     }
   }
   return 0;

@@ -46,7 +46,7 @@ class CAPApp {
   // Runs the main window through `run`; anything it throws is shown in a box titled "Error":
   // the failure's own text where `describe` finds one, else "SomeThing went wrong". Returns
   // the process's exit code (0: the process then ends normally).
-  int RunMainWindow(const std::function<void(const PanelStartup&)>& run, PanelServices& services,
+  int RunMainWindow(const std::function<void(const PanelStartup&)>& run, PanelDesktop& desktop,
                     const DescribeFailure& describe = {});
 
   const PanelStartup& startup() const { return startup_; }

@@ -4,7 +4,7 @@
 
 namespace orv {
 
-DeviceChanges::DeviceChanges(PanelSets& sets, PanelStore& store, AgentTransport& agent, PanelServices& services,
+DeviceChanges::DeviceChanges(PanelSets& sets, PanelStore& store, AgentTransport& agent, PanelQuestions& services,
                              MainView& view)
     : sets_(sets), store_(store), agent_(agent), services_(services), view_(view) {}
 

@@ -16,7 +16,7 @@ inline constexpr std::u16string_view kLiftDistanceConfirmTitle = u"LiftDistance_
 
 class DeviceChanges {
  public:
-  DeviceChanges(PanelSets& sets, PanelStore& store, AgentTransport& agent, PanelServices& services, MainView& view);
+  DeviceChanges(PanelSets& sets, PanelStore& store, AgentTransport& agent, PanelQuestions& services, MainView& view);
 
   // Commands 1337, 1338, 1339: polling rate 3, 2, 1 (250, 500, 1000 Hz).
   void SetPollingRate(int command);
@@ -34,7 +34,7 @@ class DeviceChanges {
   PanelSets& sets_;
   PanelStore& store_;
   AgentTransport& agent_;
-  PanelServices& services_;
+  PanelQuestions& services_;
   MainView& view_;
 };
 

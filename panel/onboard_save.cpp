@@ -5,7 +5,7 @@
 namespace orv {
 
 OnboardSave::OnboardSave(EditRules& rules, PanelSets& sets, PanelStore& store, AgentTransport& agent,
-                         PanelServices& services, MainView& view, ProgressRunner& progress, Clock& clock)
+                         PanelQuestions& services, MainView& view, ProgressRunner& progress, Clock& clock)
     : rules_(rules), sets_(sets), store_(store), agent_(agent), services_(services), view_(view),
       progress_(progress), clock_(clock) {}
 

@@ -32,7 +32,7 @@ class OnboardSave {
     kSaveFailed // Config.xml could not be written: nothing was sent, the edits are kept
   };
 
-  OnboardSave(EditRules& rules, PanelSets& sets, PanelStore& store, AgentTransport& agent, PanelServices& services,
+  OnboardSave(EditRules& rules, PanelSets& sets, PanelStore& store, AgentTransport& agent, PanelQuestions& services,
               MainView& view, ProgressRunner& progress, Clock& clock);
   ~OnboardSave();
 
@@ -46,7 +46,7 @@ class OnboardSave {
   PanelSets& sets_;
   PanelStore& store_;
   AgentTransport& agent_;
-  PanelServices& services_;
+  PanelQuestions& services_;
   MainView& view_;
   ProgressRunner& progress_;
   Clock& clock_;

@@ -26,9 +26,11 @@ struct FileDialogRequest {
   bool hideReadOnly = true;
 };
 
-class PanelServices {
+// The skinned questions and notices a window puts to the person. A new one is added here, and
+// to the main window's services and the tests' stand-in.
+class PanelQuestions {
  public:
-  virtual ~PanelServices() = default;
+  virtual ~PanelQuestions() = default;
   // CWarningOneDlg: a notice with one button.
   virtual void WarningOne(std::u16string_view text) = 0;
   // CWarningTwoDlg: a yes/no question; 1 is yes, anything else no. A title turns on the
@@ -37,6 +39,13 @@ class PanelServices {
   // CWarningThree2Dlg: the lift-distance notice with its "do not show again" option; 2 stops
   // the change.
   virtual int WarningThree2() = 0;
+};
+
+// What the desktop does for the panel: plain message boxes, file dialogs, opening a document,
+// printing.
+class PanelDesktop {
+ public:
+  virtual ~PanelDesktop() = default;
   // A plain message box with a fixed text (the error icon when `error`).
   virtual void MessageBox(std::u16string_view text, std::u16string_view title, bool error) = 0;
   // The chosen file's path, or nothing when the dialog was cancelled.
@@ -48,6 +57,9 @@ class PanelServices {
   // (no printer, the dialog cancelled, the printer failing to start).
   virtual bool PrintPage(const QImage& page) = 0;
 };
+
+// Both, for what asks the person and uses the desktop (the main window's rules).
+class PanelServices : public PanelQuestions, public PanelDesktop {};
 
 // The way to the agent's window: by message over the window bus, or over the pipe when the
 // agent runs with more rights than the panel. A missing window means nothing is sent.

@@ -16,7 +16,7 @@ const MessageEntry<CPorgressDlg> CPorgressDlg::kMessages[] = {
 };
 
 CPorgressDlg::CPorgressDlg(const std::string& installFolder, double paceSeconds, bool agentPresent,
-                           PanelServices& services, QWidget* parent)
+                           PanelQuestions& services, QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), services_(services), model_(agentPresent),
       periodMs_(ProgressModel::TimerPeriodMs(paceSeconds)) {
   setWindowTitle(Q(kProgressWindowTitle));

@@ -14,13 +14,13 @@
 
 namespace orv {
 
-class PanelServices;
+class PanelQuestions;
 class SkinTimer;
 
 class CPorgressDlg : public QDialog, public BusWindow {
  public:
   // Throws xException ("Can't open the picture for software") when its pictures are missing.
-  CPorgressDlg(const std::string& installFolder, double paceSeconds, bool agentPresent, PanelServices& services,
+  CPorgressDlg(const std::string& installFolder, double paceSeconds, bool agentPresent, PanelQuestions& services,
                QWidget* parent = nullptr);
   ~CPorgressDlg() override;
 
@@ -41,7 +41,7 @@ class CPorgressDlg : public QDialog, public BusWindow {
 
  private:
   static const MessageEntry<CPorgressDlg> kMessages[];
-  PanelServices& services_;
+  PanelQuestions& services_;
   SkinWindow skin_;
   QImage title_;
   ProgressModel model_;
