@@ -1,4 +1,4 @@
-#include "panel/app.h"
+#include "panel/main/app.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 // The main window and the progress window as widgets, offscreen, over the product's own skin
 // and a configuration folder of their own; a person, the agent and the timers are played.
-#include "panel/main_window.h"
+#include "panel/main/main_window.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "panel/qt_services.h"
+#include "panel/main/qt_services.h"
 #include "tests/panel/rules_fixture.h"
 
 namespace orv {

@@ -1,4 +1,4 @@
-#include "panel/qt_services.h"
+#include "panel/main/qt_services.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

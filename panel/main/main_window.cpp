@@ -1,4 +1,4 @@
-#include "panel/main_window.h"
+#include "panel/main/main_window.h"
 
 #include <QApplication>
 #include <QCursor>

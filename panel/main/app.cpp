@@ -1,4 +1,4 @@
-#include "panel/app.h"
+#include "panel/main/app.h"
 
 #include <exception>
 

@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "link/qt/bus_pump.h"
-#include "panel/app.h"
-#include "panel/main_window.h"
+#include "panel/main/app.h"
+#include "panel/main/main_window.h"
 #include "platform/folders.h"
 #include "skin/skin_resources.h"
 #include "skin/skin_window.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "link/bus_window.h"
-#include "panel/app.h"
+#include "panel/main/app.h"
 #include "panel/agent_watch.h"
 #include "panel/device_changes.h"
 #include "panel/edit_rules.h"
@@ -17,7 +17,7 @@
 #include "panel/labels.h"
 #include "panel/main_state.h"
 #include "panel/onboard_save.h"
-#include "panel/qt_services.h"
+#include "panel/main/qt_services.h"
 #include "skin/skin_messages.h"
 #include "skin/skin_window.h"
 
