@@ -51,15 +51,17 @@ TEST(Files, OnlyARegularFileWithinItsBoundIsReadAndNothingWaits) {
     FileRead expected;
     std::string what;
   };
-  std::vector<Case> cases = {{"plain", FileRead::kRead}, {"link to plain", FileRead::kRead},
-                             {"missing", FileRead::kMissing}, {"plain/below a file", FileRead::kMissing}};
+  std::vector<Case> cases = {{"plain", FileRead::kRead, "a regular file"},
+                             {"link to plain", FileRead::kRead, "a link to it"},
+                             {"missing", FileRead::kMissing, "nothing"},
+                             {"plain/below a file", FileRead::kMissing, "a path through a file"}};
   const FileRead refusals[] = {FileRead::kNotAFile, FileRead::kNotAFile, FileRead::kNotAFile, FileRead::kTooLarge};
   for (size_t i = 0; i < std::size(test::kSpecialFiles); ++i) {
     const std::string name = "special " + std::to_string(i);
     ASSERT_TRUE(test::MakeSpecialFile(dir / name, test::kSpecialFiles[i], kBound)) << name;
     cases.push_back({name, refusals[i], test::SpecialFileName(test::kSpecialFiles[i])});
   }
-  cases.push_back({"/dev/null", FileRead::kNotAFile});
+  cases.push_back({"/dev/null", FileRead::kNotAFile, "a device"});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string path = c.name.front() == '/' ? c.name : dir / c.name;
