@@ -6,10 +6,8 @@
 #include "base/log.h"
 #include "base/text.h"
 #include "link/messages.h"
-#include "profile/function_catalog.h"
 #include "panel/print_page.h"
 #include "profile/profile_files.h"
-#include "skin/skin_messages.h"
 #include "skin/skin_resources.h"
 
 namespace orv {
@@ -224,26 +222,6 @@ void EditRules::DropProfile(int from, int to) {
   if (services_.WarningTwo(FormatTwoNumbers(texts_.changeProfileWarning, to + 1, from + 1)) != 1) return;
   view_.EnableApply(true);
   sets_.workingSet.profiles[to] = sets_.workingSet.profiles[from];
-  Refresh();
-}
-
-void EditRules::DropFunction(int code, int dropIndex) {
-  const int label = dropIndex - kFirstLabelDropIndex;
-  if (label < 0 || label >= kButtonCount || code < kFirstDroppedCode || !FindFunction(code)) return;
-  ButtonAssignment& button = sets_.activeWorking().buttons[label];
-  if (button.code != code) view_.EnableApply(true);
-  button.code = code;
-  Refresh();
-}
-
-void EditRules::ButtonMenuPick(int row, int label) {
-  view_.CloseButtonMenu();
-  const std::optional<int> picked = ChooserCode(Chooser::kButtonMenu, row);
-  if (!picked || label < 0 || label >= kButtonCount) return;
-  const int code = *picked;
-  ButtonAssignment& button = sets_.activeWorking().buttons[label];
-  if (button.code != code) view_.EnableApply(true);
-  button.code = code;
   Refresh();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // The main window's rules for its two profile sets: loading, applying (saving and telling the
-// agent), switching profiles with the save question, the drops of profiles and functions,
-// the button menu, game mode, Restore, import and export, leaving the window, and the notices
+// agent), switching profiles with the save question, the drops of profiles, game mode, Restore, import and export, leaving the window, and the notices
 // of the agent that change the sets. The window calls these from its message table; what a
 // person answers comes through PanelServices.
 #include <string>
@@ -71,10 +70,9 @@ class EditRules {
   // shows, then the print dialog. Whether a page was printed.
   bool Print(const QImage& base, const std::u16string (&labels)[kButtonCount]);
 
-  // Drops and the button menu.
+  // A profile dropped on another (functions dropped on labels and the button menu's picks are
+  // AssignmentRules').
   void DropProfile(int from, int to);
-  void DropFunction(int code, int dropIndex);
-  void ButtonMenuPick(int row, int label);
 
   // The agent's notices.
   void ShowProfile(int index);

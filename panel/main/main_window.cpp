@@ -145,6 +145,7 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
   rules_ = std::make_unique<EditRules>(*sets_, *store_, *agent_, *services_, *this, texts_,
                                        EditRules::Folders{startup_.programFolder, startup_.profileFolder,
                                                           startup_.confFolder});
+  assignments_ = std::make_unique<AssignmentRules>(*sets_, *this, [this] { rules_->Refresh(); });
   device_ = std::make_unique<DeviceChanges>(*sets_, *store_, *agent_, *services_, *this);
   onboard_ = std::make_unique<OnboardSave>(*rules_, *sets_, *store_, *agent_, *services_, *this, *this,
                                            options_.clock ? *options_.clock : ProcessClock());
@@ -258,7 +259,7 @@ LResult CAPDlg::OnRequestClose(WParam, LParam) {
 }
 
 LResult CAPDlg::OnButtonMenuPick(WParam w, LParam l) {
-  rules_->ButtonMenuPick(static_cast<int>(w), static_cast<int>(l));
+  assignments_->ButtonMenuPick(static_cast<int>(w), static_cast<int>(l));
   return 1;
 }
 
@@ -294,7 +295,7 @@ LResult CAPDlg::OnDropProfile(WParam w, LParam l) {
 }
 
 LResult CAPDlg::OnDropFunction(WParam w, LParam l) {
-  rules_->DropFunction(static_cast<int>(w), static_cast<int>(l));
+  assignments_->DropFunction(static_cast<int>(w), static_cast<int>(l));
   return 1;
 }
 

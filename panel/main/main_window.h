@@ -12,6 +12,7 @@
 #include "panel/main/app.h"
 #include "panel/agent_watch.h"
 #include "panel/device_changes.h"
+#include "panel/editors/assignment_rules.h"
 #include "panel/edit_rules.h"
 #include "panel/editors.h"
 #include "panel/labels.h"
@@ -93,6 +94,7 @@ class CAPDlg : public QDialog,
   PanelSets& sets() { return *sets_; }
   EditRules& rules() { return *rules_; }
   AgentWatch& agentWatch() { return *watch_; }
+  AssignmentRules& assignments() { return *assignments_; }
   // Where the on-board memory gauge is drawn, in the window's coordinates.
   static QRect GaugeRect();
   SkinWindow& skin() { return skin_; }
@@ -150,6 +152,7 @@ class CAPDlg : public QDialog,
   std::unique_ptr<LabelBook> book_;
   MainTexts texts_;
   std::unique_ptr<EditRules> rules_;
+  std::unique_ptr<AssignmentRules> assignments_;
   std::unique_ptr<DeviceChanges> device_;
   std::unique_ptr<OnboardSave> onboard_;
   CBitmapBtn* labels_[kButtonCount] = {};

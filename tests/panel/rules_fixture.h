@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "panel/device_changes.h"
 #include "panel/edit_rules.h"
+#include "panel/editors/assignment_rules.h"
 #include "profile/profile_files.h"
 #include "tests/panel/panel_fakes.h"
 #include "tests/test_support.h"
@@ -40,6 +41,7 @@ class RulesTest : public ::testing::Test {
     rules = std::make_unique<EditRules>(*sets, *store, agent, services, view, texts,
                                         EditRules::Folders{dir.path() + "/bin/", dir.path() + "/Profile/", conf});
     device = std::make_unique<DeviceChanges>(*sets, *store, agent, services, view);
+    assignments = std::make_unique<AssignmentRules>(*sets, view, [this] { rules->Refresh(); });
     rules->Load();
   }
   std::string ConfigPath() const { return conf + "Config.xml"; }
@@ -69,6 +71,7 @@ class RulesTest : public ::testing::Test {
   FakeView view;
   std::unique_ptr<EditRules> rules;
   std::unique_ptr<DeviceChanges> device;
+  std::unique_ptr<AssignmentRules> assignments;
 };
 
 }  // namespace orv::test

@@ -127,18 +127,18 @@ TEST_F(RulesTest, TheButtonMenuStoresRowPlusOneButRowSixGivesNine) {
   for (int row = 0; row < 7; ++row) {
     working().profiles[0].buttons[5].code = 501;
     view.applyEnabled = false;
-    rules->ButtonMenuPick(row, 5);
+    assignments->ButtonMenuPick(row, 5);
     EXPECT_EQ(Code(working(), 0, 5), expected[row]) << row;
     EXPECT_TRUE(view.applyEnabled) << row;
   }
   EXPECT_EQ(view.menuCloses, 7);
   // The function the button already has changes nothing.
   view.applyEnabled = false;
-  rules->ButtonMenuPick(6, 5);
+  assignments->ButtonMenuPick(6, 5);
   EXPECT_FALSE(view.applyEnabled);
   // Rows and labels outside the menu are ignored.
-  rules->ButtonMenuPick(7, 5);
-  rules->ButtonMenuPick(0, 14);
+  assignments->ButtonMenuPick(7, 5);
+  assignments->ButtonMenuPick(0, 14);
   EXPECT_EQ(Code(working(), 0, 5), 9);
 }
 
@@ -165,15 +165,50 @@ TEST_F(RulesTest, DroppingAProfileOnItselfDoesNothingAndOnAnotherAsksAndCopiesIt
 
 TEST_F(RulesTest, AFunctionDroppedOnALabelIsStoredInTheActiveProfile) {
   working().profileId = 1;
-  rules->DropFunction(501, 16 + 6);
+  assignments->DropFunction(501, 16 + 6);
   EXPECT_EQ(Code(working(), 1, 6), 501);
   EXPECT_TRUE(view.applyEnabled);
   EXPECT_GT(view.refreshes, 0);
   // Outside the labels, or not a function at all: nothing.
   for (auto [code, index] : {std::pair{501, 15}, {501, 30}, {7, 20}, {1201, 20}, {9, 20}}) {
-    rules->DropFunction(code, index);
+    assignments->DropFunction(code, index);
   }
   for (int b = 0; b < kButtonCount; ++b) EXPECT_EQ(Code(working(), 1, b), b == 6 ? 501 : kDefaultButtonCodes[b]);
+}
+
+// Every way of assigning goes through one rule: the catalogue's codes at their bounds, labels
+// outside the fourteen, and what Apply and the view get.
+TEST_F(RulesTest, AnAssignmentStoresACatalogueCodeForALabelOfTheActiveProfile) {
+  working().profileId = 4;
+  struct Case {
+    int label, code;
+    bool taken;
+  } cases[] = {
+      {0, 1, true},      {13, 9, true},    {2, 16, true},     {2, 23, true},    {2, 32, true},
+      {2, 43, true},     {2, 80, true},    {2, 82, true},     {2, 101, true},   {2, 1000, true},
+      {2, 1049, true},   {2, 0, false},    {2, 7, false},     {2, 10, false},   {2, 1050, false},
+      {2, 1200, false},  {2, -1, false},   {-1, 501, false},  {14, 501, false},
+  };
+  for (const Case& c : cases) {
+    const int before = c.label >= 0 && c.label < kButtonCount ? Code(working(), 4, c.label) : 0;
+    view.applyEnabled = false;
+    const int refreshes = view.refreshes;
+    const std::optional<int> stored = assignments->Assign(c.label, c.code);
+    EXPECT_EQ(stored.has_value(), c.taken) << c.label << " " << c.code;
+    if (c.taken) {
+      EXPECT_EQ(Code(working(), 4, c.label), c.code) << c.code;
+      EXPECT_EQ(view.applyEnabled, before != c.code) << c.code;
+      EXPECT_EQ(view.refreshes, refreshes + 1) << c.code;
+    } else {
+      if (c.label >= 0 && c.label < kButtonCount) EXPECT_EQ(Code(working(), 4, c.label), before) << c.code;
+      EXPECT_FALSE(view.applyEnabled) << c.label << " " << c.code;
+      EXPECT_EQ(view.refreshes, refreshes) << c.label << " " << c.code;
+    }
+  }
+  // Only the active profile of workingSet changes; savedSet stays what Config.xml holds.
+  for (int p = 0; p < kProfileCount; ++p)
+    if (p != 4) EXPECT_EQ(std::memcmp(working().profiles[p].buttons, saved().profiles[p].buttons, sizeof(saved().profiles[p].buttons)), 0);
+  EXPECT_EQ(Code(saved(), 4, 2), kDefaultButtonCodes[2]);
 }
 
 TEST_F(RulesTest, GameModeSelectsNoLabelAndEnablesApply) {
