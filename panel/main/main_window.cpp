@@ -44,10 +44,17 @@ QStringList MainButtonKeys() {
   return keys;
 }
 
-// A panel without its editors yet: every entry does nothing.
-class NoEditors : public PanelEditors {};
-
 }  // namespace
+
+// The editor windows not built yet.
+struct CAPDlg::StandInEditors {
+  AssignmentDrawer assignments;
+  Drawer properties;
+  Drawer illumination;
+  ButtonMenuWindow buttonMenu;
+  GameListWindow gameList;
+  CharacterWindow character;
+};
 
 // --- the skinned dialogs -------------------------------------------------------------------------
 
@@ -135,12 +142,15 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
   watch_ = std::make_unique<AgentWatch>(options_.agent ? *options_.agent : *ownAgent_);
   watch_->onChange = [this] { RedrawGauge(); };
   agent_ = watch_.get();
-  if (options_.editors) {
-    editors_ = options_.editors;
-  } else {
-    ownEditors_ = std::make_unique<NoEditors>();
-    editors_ = ownEditors_.get();
-  }
+  // The editor windows not built yet (or not given by a test) are stand-ins that do nothing.
+  standIns_ = std::make_unique<StandInEditors>();
+  editors_ = options_.editors;
+  if (!editors_.assignments) editors_.assignments = &standIns_->assignments;
+  if (!editors_.properties) editors_.properties = &standIns_->properties;
+  if (!editors_.illumination) editors_.illumination = &standIns_->illumination;
+  if (!editors_.buttonMenu) editors_.buttonMenu = &standIns_->buttonMenu;
+  if (!editors_.gameList) editors_.gameList = &standIns_->gameList;
+  if (!editors_.character) editors_.character = &standIns_->character;
   book_ = std::make_unique<LabelBook>(startup_.programFolder);
   rules_ = std::make_unique<EditRules>(*sets_, *store_, *agent_, *services_, *this, texts_,
                                        EditRules::Folders{startup_.programFolder, startup_.profileFolder,
@@ -151,7 +161,7 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
                                            options_.clock ? *options_.clock : ProcessClock());
 
   BuildControls();
-  editors_->Create(this, startup_.programFolder, startup_.confFolder);
+  for (Drawer* d : Drawers()) d->Create(this, startup_.programFolder, startup_.confFolder);
   // 2-6. Anchor the drawers, load the profiles, show them, count the units.
   rules_->Load();
   rules_->Refresh();
@@ -162,12 +172,12 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
   setWindowTitle(Q(kPanelWindowTitle));
   setWindowIcon(QIcon(QString::fromStdString(SkinImagePath(startup_.programFolder, QStringLiteral("icon.png")))));
   RegisterWindow(kPanelWindowTitle);
-  editors_->Anchor(frameGeometry());
+  for (Drawer* d : Drawers()) d->Anchor(frameGeometry());
   rules_->DialogInitialised();
 }
 
 CAPDlg::~CAPDlg() {
-  editors_->Destroy();
+  for (Drawer* d : Drawers()) d->Destroy();
   UnregisterWindow();
 }
 
@@ -243,13 +253,14 @@ int CAPDlg::LabelOfControl(LParam control) const {
 }
 
 LResult CAPDlg::OnSlideDone(WParam, LParam l) {
-  editors_->SlideDone(static_cast<SlideCode>(l));  // within the table's range
-  editors_->Anchor(frameGeometry());
+  const auto slide = static_cast<SlideCode>(l);  // within the table's range
+  DrawerFor(DrawerOf(slide)).SlideDone(SlidesOut(slide));
+  for (Drawer* d : Drawers()) d->Anchor(frameGeometry());
   return 1;
 }
 
 LResult CAPDlg::OnSlideClose(WParam, LParam l) {
-  editors_->SlideIn(static_cast<SlideCode>(l));
+  DrawerFor(DrawerOf(static_cast<SlideCode>(l))).SlideIn();  // an "in" code: the table's range
   return 1;
 }
 
@@ -319,14 +330,14 @@ void CAPDlg::OnButton(const QString& key) {
   } else if (key == QLatin1String("SAVE_ON_BOARD")) {
     onboard_->Start();
   } else if (key == QLatin1String("BUTTON_MOUSE_PROPERTIES")) {
-    editors_->SlideOutProperties(frameGeometry());
+    editors_.properties->SlideOut(frameGeometry());
   } else if (key == QLatin1String("BUTTON_ILLUMINATION")) {
-    editors_->SlideOutIllumination(frameGeometry());
+    editors_.illumination->SlideOut(frameGeometry());
   } else if (key == QLatin1String("BUTTON_ASSIGNMENTS")) {
-    if (!editors_->AssignmentsExist()) SelectLabel(-1);
-    editors_->ToggleAssignments();
+    if (!editors_.assignments->Exists()) SelectLabel(-1);
+    editors_.assignments->Toggle();
   } else if (key == QLatin1String("BUTTON_ARMORY")) {
-    editors_->OpenCharacterWindow(sets_->workingSet);
+    editors_.character->Open(sets_->workingSet);
     rules_->Refresh();
   } else if (key.endsWith(QLatin1String("_MENU"))) {
     OpenMenu(key);
@@ -336,7 +347,7 @@ void CAPDlg::OnButton(const QString& key) {
 void CAPDlg::OnCommand(int id) {
   switch (id) {
     case ID_FILE_EDIT:
-      editors_->EditGameList(sets_->workingSet);
+      editors_.gameList->Edit(sets_->workingSet);
       rules_->Refresh();
       break;
     case ID_FILE_EXPORT: rules_->Export(); break;
@@ -412,13 +423,13 @@ std::unique_ptr<QMenu> CAPDlg::BuildMenu(const QString& key) {
 void CAPDlg::LabelClicked(int label) {
   if (label < 0 || label >= kButtonCount) return;
   SelectLabel(label);
-  editors_->EditButton(label);
+  editors_.assignments->EditButton(label);
 }
 
 void CAPDlg::LabelRightClicked(int label) {
   SelectLabel(label);
   const QRect r(labels_[label]->mapToGlobal(QPoint(0, 0)), labels_[label]->size());
-  editors_->OpenButtonMenu(label, r);
+  editors_.buttonMenu->Open(label, r);
 }
 
 QImage CAPDlg::PrintPicture() const {
@@ -462,7 +473,7 @@ void CAPDlg::Refresh() {
   if (CBitmapBtn* b = skin_.Button(QStringLiteral("ENABLE_IN_GAME_MODE"))) b->SetLatched(gameMode);
   if (CBitmapBtn* b = skin_.Button(QStringLiteral("RESTORE"))) b->setEnabled(set.gameMode == 0);
   RedrawGauge();
-  editors_->SetProfileSet(sets_->workingSet);
+  for (Drawer* d : Drawers()) d->SetProfileSet(sets_->workingSet);
 }
 
 QRect CAPDlg::GaugeRect() { return QRect(QPoint(79, 255), QPoint(200, 270)); }
@@ -480,10 +491,23 @@ void CAPDlg::CloseWindow() {
 }
 
 void CAPDlg::SlideInAssignments() {
-  if (editors_->AssignmentsExist()) editors_->SlideIn(kSlideAssignmentsIn);
+  if (editors_.assignments->Exists()) editors_.assignments->SlideIn();
 }
 
-void CAPDlg::CloseButtonMenu() { editors_->CloseButtonMenu(); }
+void CAPDlg::CloseButtonMenu() { editors_.buttonMenu->Close(); }
+
+std::array<Drawer*, 3> CAPDlg::Drawers() const {
+  return {editors_.assignments, editors_.properties, editors_.illumination};
+}
+
+Drawer& CAPDlg::DrawerFor(DrawerKind kind) const {
+  switch (kind) {
+    case DrawerKind::kProperties: return *editors_.properties;
+    case DrawerKind::kIllumination: return *editors_.illumination;
+    case DrawerKind::kAssignments: break;
+  }
+  return *editors_.assignments;
+}
 
 void CAPDlg::RunProgress(double paceSeconds, bool agentPresent) {
   CPorgressDlg progress(startup_.programFolder, paceSeconds, agentPresent, *services_, this);
@@ -554,7 +578,8 @@ void CAPDlg::reject() { rules_->CancelButton(); }
 
 void CAPDlg::moveEvent(QMoveEvent* e) {
   QDialog::moveEvent(e);
-  if (editors_) editors_->Anchor(frameGeometry());
+  if (standIns_)  // the editors are in place
+    for (Drawer* d : Drawers()) d->Anchor(frameGeometry());
 }
 
 bool CAPDlg::eventFilter(QObject* watched, QEvent* event) {

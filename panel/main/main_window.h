@@ -4,6 +4,7 @@
 // title), its skinned controls report here, and every rule runs in a collaborator (EditRules,
 // DeviceChanges, OnboardSave) that sees the window through MainView.
 #include <QDialog>
+#include <array>
 #include <QImage>
 #include <memory>
 #include <string>
@@ -14,7 +15,7 @@
 #include "panel/device_changes.h"
 #include "panel/editors/assignment_rules.h"
 #include "panel/edit_rules.h"
-#include "panel/editors.h"
+#include "panel/editors/editor_windows.h"
 #include "panel/labels.h"
 #include "panel/main_state.h"
 #include "panel/onboard_save.h"
@@ -57,7 +58,7 @@ class CAPDlg : public QDialog,
   struct Options {
     PanelServices* services = nullptr;
     AgentTransport* agent = nullptr;
-    PanelEditors* editors = nullptr;
+    EditorWindows editors;
     Clock* clock = nullptr;
   };
   // Builds the window from the skin (xException when it cannot), loads the profiles, registers
@@ -132,6 +133,9 @@ class CAPDlg : public QDialog,
   LResult OnDropFunction(WParam, LParam);
   static const MessageEntry<CAPDlg> kMessages[];
 
+  // The three drawers, and the one a slide code names.
+  std::array<Drawer*, 3> Drawers() const;
+  Drawer& DrawerFor(DrawerKind kind) const;
   void BuildControls();
   void Print();
   int LabelOfControl(LParam control) const;
@@ -144,11 +148,12 @@ class CAPDlg : public QDialog,
   std::unique_ptr<PanelStore> store_;
   std::unique_ptr<CAPDlgServices> ownServices_;
   std::unique_ptr<AgentTransport> ownAgent_;
-  std::unique_ptr<PanelEditors> ownEditors_;
+  struct StandInEditors;
+  std::unique_ptr<StandInEditors> standIns_;
   PanelServices* services_ = nullptr;
   AgentTransport* agent_ = nullptr;  // through watch_
   std::unique_ptr<AgentWatch> watch_;
-  PanelEditors* editors_ = nullptr;
+  EditorWindows editors_;  // every entry set: a test's, or a stand-in that does nothing
   std::unique_ptr<LabelBook> book_;
   MainTexts texts_;
   std::unique_ptr<EditRules> rules_;

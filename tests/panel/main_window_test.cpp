@@ -47,7 +47,7 @@ class MainWindowTest : public ::testing::Test {
     ::unsetenv("ORV_BUS_DIR");
   }
   CAPDlg& Open() {
-    window = std::make_unique<CAPDlg>(startup, CAPDlg::Options{&services, &agent, nullptr, nullptr});
+    window = std::make_unique<CAPDlg>(startup, CAPDlg::Options{&services, &agent, {}, nullptr});
     window->show();
     return *window;
   }
@@ -125,26 +125,37 @@ TEST_F(MainWindowTest, AFifoAsConfigXmlStopsNothing) {
 // pressed while the panel is in front, the drawer tabs, and the drawers' slide messages.
 TEST_F(MainWindowTest, ClicksTabsAndSlideMessagesReachTheEditors) {
   test::FakeEditors editors;
-  window = std::make_unique<CAPDlg>(startup, CAPDlg::Options{&services, &agent, &editors, nullptr});
+  window = std::make_unique<CAPDlg>(startup, CAPDlg::Options{&services, &agent, editors.Windows(), nullptr});
   window->show();
   CAPDlg& w = *window;
-  EXPECT_EQ(editors.Taken(), (std::vector<std::string>{"Create"}));
+  EXPECT_EQ(editors.Taken(),
+            (std::vector<std::string>{"assignments Create", "properties Create", "illumination Create"}));
   struct Case {
     const char* what;
     std::function<void()> act;
     std::vector<std::string> calls;
   } cases[] = {
-      {"a label clicked", [&] { QTest::mouseClick(w.Label(3), Qt::LeftButton); }, {"EditButton 3"}},
-      {"the mouse's seventh button pressed", [&] { w.HandleMessage(UM_BUTTON_EVENT, 6, 1); }, {"EditButton 6"}},
+      {"a label clicked", [&] { QTest::mouseClick(w.Label(3), Qt::LeftButton); }, {"assignments EditButton 3"}},
+      {"the mouse's seventh button pressed", [&] { w.HandleMessage(UM_BUTTON_EVENT, 6, 1); },
+       {"assignments EditButton 6"}},
       {"and released", [&] { w.HandleMessage(UM_BUTTON_EVENT, 6, 0); }, {}},
-      {"a label right-clicked", [&] { QTest::mouseClick(w.Label(5), Qt::RightButton); }, {"OpenButtonMenu 5"}},
-      {"the assignments tab", [&] { w.OnButton(QStringLiteral("BUTTON_ASSIGNMENTS")); }, {"ToggleAssignments"}},
-      {"the properties tab", [&] { w.OnButton(QStringLiteral("BUTTON_MOUSE_PROPERTIES")); }, {"SlideOutProperties"}},
-      {"the illumination tab", [&] { w.OnButton(QStringLiteral("BUTTON_ILLUMINATION")); }, {"SlideOutIllumination"}},
-      {"a drawer out", [&] { w.HandleMessage(UM_SLIDE_DONE, 0, kSlideAssignmentsOut); }, {"SlideDone 50"}},
-      {"a drawer's close button", [&] { w.HandleMessage(UM_SLIDE_CLOSE, 0, kSlideIlluminationIn); }, {"SlideIn 55"}},
-      {"File > Edit", [&] { w.OnCommand(ID_FILE_EDIT); }, {"EditGameList"}},
-      {"the character button", [&] { w.OnButton(QStringLiteral("BUTTON_ARMORY")); }, {"OpenCharacterWindow"}},
+      {"a label right-clicked", [&] { QTest::mouseClick(w.Label(5), Qt::RightButton); }, {"buttonMenu Open 5"}},
+      {"the assignments tab", [&] { w.OnButton(QStringLiteral("BUTTON_ASSIGNMENTS")); }, {"assignments Toggle"}},
+      {"the properties tab", [&] { w.OnButton(QStringLiteral("BUTTON_MOUSE_PROPERTIES")); }, {"properties SlideOut"}},
+      {"the illumination tab", [&] { w.OnButton(QStringLiteral("BUTTON_ILLUMINATION")); },
+       {"illumination SlideOut"}},
+      {"the assignment drawer out", [&] { w.HandleMessage(UM_SLIDE_DONE, 0, kSlideAssignmentsOut); },
+       {"assignments SlideDone out"}},
+      {"the properties drawer in", [&] { w.HandleMessage(UM_SLIDE_DONE, 0, kSlidePropertiesIn); },
+       {"properties SlideDone in"}},
+      {"the illumination drawer out", [&] { w.HandleMessage(UM_SLIDE_DONE, 0, kSlideIlluminationOut); },
+       {"illumination SlideDone out"}},
+      {"a drawer's close button", [&] { w.HandleMessage(UM_SLIDE_CLOSE, 0, kSlideIlluminationIn); },
+       {"illumination SlideIn"}},
+      {"another's", [&] { w.HandleMessage(UM_SLIDE_CLOSE, 0, kSlidePropertiesIn); }, {"properties SlideIn"}},
+      {"an \"out\" code is no close", [&] { w.HandleMessage(UM_SLIDE_CLOSE, 0, kSlidePropertiesOut); }, {}},
+      {"File > Edit", [&] { w.OnCommand(ID_FILE_EDIT); }, {"gameList Edit"}},
+      {"the character button", [&] { w.OnButton(QStringLiteral("BUTTON_ARMORY")); }, {"character Open"}},
   };
   for (const Case& c : cases) {
     c.act();
@@ -159,13 +170,14 @@ TEST_F(MainWindowTest, ClicksTabsAndSlideMessagesReachTheEditors) {
   editors.Taken();
   EXPECT_EQ(editors.menuUnder, QRect(w.Label(5)->mapToGlobal(QPoint(0, 0)), w.Label(5)->size()));
   // OK slides the assignment drawer in when there is one.
-  editors.assignmentsExist = true;
+  editors.assignments.exists = true;
   w.OnButton(QStringLiteral("BUTTON_OK"));
   Settle();
   const std::vector<std::string> calls = editors.Taken();
-  EXPECT_NE(std::find(calls.begin(), calls.end(), "SlideIn 54"), calls.end());
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "assignments SlideIn"), calls.end());
   window.reset();
-  EXPECT_EQ(editors.Taken(), (std::vector<std::string>{"Destroy"}));
+  EXPECT_EQ(editors.Taken(),
+            (std::vector<std::string>{"assignments Destroy", "properties Destroy", "illumination Destroy"}));
 }
 
 TEST_F(MainWindowTest, TheAreaCaptionsAndTheTabCaptionsAreDrawn) {

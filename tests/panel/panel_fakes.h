@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "panel/editors.h"
+#include "panel/editors/editor_windows.h"
 #include "panel/main_state.h"
 #include "panel/panel_services.h"
 #include "panel/panel_store.h"
@@ -186,26 +186,59 @@ class FakeView : public MainView {
   int refreshes = 0, gaugeRedraws = 0, selected = -2, closes = 0, slideIns = 0, menuCloses = 0;
 };
 
-// The editor windows as the main window reaches them: each call written down as a line, but for
-// Anchor and SetProfileSet, which go with almost everything.
-class FakeEditors : public PanelEditors {
+// The editor windows as the main window reaches them: each call written down as a line in one
+// log ("assignments SlideDone out", "buttonMenu Open 5"), but for Anchor and SetProfileSet,
+// which go with almost everything.
+class FakeEditors {
  public:
-  void Create(QWidget*, const std::string&, const std::string&) override { calls.push_back("Create"); }
-  void SlideDone(SlideCode slide) override { calls.push_back("SlideDone " + std::to_string(slide)); }
-  void SlideIn(SlideCode slide) override { calls.push_back("SlideIn " + std::to_string(slide)); }
-  void EditButton(int label) override { calls.push_back("EditButton " + std::to_string(label)); }
-  void ToggleAssignments() override { calls.push_back("ToggleAssignments"); }
-  bool AssignmentsExist() const override { return assignmentsExist; }
-  void SlideOutProperties(const QRect&) override { calls.push_back("SlideOutProperties"); }
-  void SlideOutIllumination(const QRect&) override { calls.push_back("SlideOutIllumination"); }
-  void OpenButtonMenu(int label, const QRect& under) override {
-    calls.push_back("OpenButtonMenu " + std::to_string(label));
-    menuUnder = under;
-  }
-  void CloseButtonMenu() override { calls.push_back("CloseButtonMenu"); }
-  void EditGameList(ProfileSet&) override { calls.push_back("EditGameList"); }
-  void OpenCharacterWindow(ProfileSet&) override { calls.push_back("OpenCharacterWindow"); }
-  void Destroy() override { calls.push_back("Destroy"); }
+  class FakeDrawer : public AssignmentDrawer {
+   public:
+    FakeDrawer(FakeEditors& owner, std::string name) : owner_(owner), name_(std::move(name)) {}
+    void Create(QWidget*, const std::string&, const std::string&) override { Log("Create"); }
+    void SlideOut(const QRect&) override { Log("SlideOut"); }
+    void SlideIn() override { Log("SlideIn"); }
+    void SlideDone(bool out) override { Log(out ? "SlideDone out" : "SlideDone in"); }
+    bool Exists() const override { return exists; }
+    void Destroy() override { Log("Destroy"); }
+    void EditButton(int label) override { Log("EditButton " + std::to_string(label)); }
+    void Toggle() override { Log("Toggle"); }
+    bool exists = false;
+
+   private:
+    void Log(const std::string& call) { owner_.calls.push_back(name_ + " " + call); }
+    FakeEditors& owner_;
+    std::string name_;
+  };
+  class FakeMenu : public ButtonMenuWindow {
+   public:
+    explicit FakeMenu(FakeEditors& owner) : owner_(owner) {}
+    void Open(int label, const QRect& under) override {
+      owner_.calls.push_back("buttonMenu Open " + std::to_string(label));
+      owner_.menuUnder = under;
+    }
+    void Close() override { owner_.calls.push_back("buttonMenu Close"); }
+
+   private:
+    FakeEditors& owner_;
+  };
+  class FakeGameList : public GameListWindow {
+   public:
+    explicit FakeGameList(FakeEditors& owner) : owner_(owner) {}
+    void Edit(ProfileSet&) override { owner_.calls.push_back("gameList Edit"); }
+
+   private:
+    FakeEditors& owner_;
+  };
+  class FakeCharacter : public CharacterWindow {
+   public:
+    explicit FakeCharacter(FakeEditors& owner) : owner_(owner) {}
+    void Open(ProfileSet&) override { owner_.calls.push_back("character Open"); }
+
+   private:
+    FakeEditors& owner_;
+  };
+
+  EditorWindows Windows() { return {&assignments, &properties, &illumination, &menu, &gameList, &character}; }
   // The calls so far, and none kept.
   std::vector<std::string> Taken() {
     std::vector<std::string> out;
@@ -213,9 +246,14 @@ class FakeEditors : public PanelEditors {
     return out;
   }
 
-  bool assignmentsExist = false;
-  QRect menuUnder;
   std::vector<std::string> calls;
+  QRect menuUnder;
+  FakeDrawer assignments{*this, "assignments"};
+  FakeDrawer properties{*this, "properties"};
+  FakeDrawer illumination{*this, "illumination"};
+  FakeMenu menu{*this};
+  FakeGameList gameList{*this};
+  FakeCharacter character{*this};
 };
 
 // A store whose writes can be made to fail, over a real one.
