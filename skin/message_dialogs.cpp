@@ -29,18 +29,14 @@ QString SoftwareVersionText(int software) {
 // --- the family's base ----------------------------------------------------------------------------
 
 CSkinDialog::CSkinDialog(std::string installFolder, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), installFolder_(std::move(installFolder)) {
+    : SkinnedWindow<QDialog>(std::move(installFolder), parent, Qt::Dialog) {
   setModal(true);
 }
 
 CSkinDialog::~CSkinDialog() = default;
 
 void CSkinDialog::SetUpSkin(const SkinWindowSetup& setup) {
-  setObjectName(setup.section);
-  skin_.Skin(this, installFolder_, setup);
-  if (skin_.images.normal.isNull()) resize(360, 180);  // no picture: a plain face that still shows the texts
-  setFixedSize(size());
-  skin_.ApplyOutline(this);
+  SkinnedWindow<QDialog>::SetUpSkin(setup);
   if (CBitmapBtn* exit = skin_.Button(QStringLiteral("BUTTON_EXIT")))
     connect(exit, &QAbstractButton::clicked, this, [this] { done(2); });
 }
@@ -54,8 +50,6 @@ void CSkinDialog::Answer(const QString& key, int result) {
 
 int CSkinDialog::DoModal() { return exec(); }
 
-LResult CSkinDialog::SkinMessage(uint32_t, WParam, LParam) { return 0; }
-
 void CSkinDialog::DrawCentred(QPainter& p, int x, int y, const QString& text) {
   QFontMetrics fm(p.font());
   p.drawText(QPoint(x - fm.horizontalAdvance(text) / 2, y + fm.ascent()), text);
@@ -65,19 +59,6 @@ void CSkinDialog::DrawWrapped(QPainter& p, const QRect& rect, const QString& tex
   p.drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
 }
 
-QImage CSkinDialog::Compose() {
-  QImage off(size(), QImage::Format_ARGB32_Premultiplied);
-  off.fill(Qt::black);
-  QPainter p(&off);
-  p.setRenderHint(QPainter::TextAntialiasing);
-  skin_.PaintBackground(p);
-  p.setPen(kAmber);
-  DrawContent(p);
-  return off;
-}
-
-void CSkinDialog::paintEvent(QPaintEvent*) { QPainter(this).drawImage(0, 0, Compose()); }
-
 void CSkinDialog::showEvent(QShowEvent* e) {
   if (bottomRight_) {
     QRect area = CurrentSkinShell().WorkArea();
@@ -86,15 +67,6 @@ void CSkinDialog::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
   raise();
   activateWindow();
-}
-
-void CSkinDialog::keyPressEvent(QKeyEvent* e) {
-  // There is no default button: Enter answers nothing, and help is not offered.
-  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_F1) {
-    e->accept();
-    return;
-  }
-  QDialog::keyPressEvent(e);
 }
 
 // --- CWarningOneDlg ---------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "profile/settings_files.h"
 #include "skin/skin_messages.h"
 #include "skin/skin_window.h"
+#include "skin/skinned_window.h"
 
 namespace orv {
 
@@ -32,41 +33,32 @@ QString FirmwareVersionText(int firmware);
 // Software version: its decimal digits with a point after the first (115 when 0).
 QString SoftwareVersionText(int software);
 
-// The base of the family: a skinned frameless dialog.
-class CSkinDialog : public QDialog, public SkinMessageTarget {
+// The base of the family: a skinned modal dialog.
+class CSkinDialog : public SkinnedWindow<QDialog> {
  public:
   CSkinDialog(std::string installFolder, QWidget* parent);
   ~CSkinDialog() override;
 
   // Shows the dialog modally; its result.
   virtual int DoModal();
-  SkinWindow& skin() { return skin_; }
   // Bottom-right placement: the dialog's bottom-right corner on the work area's.
   void SetBottomRight(bool on) { bottomRight_ = on; }
   bool bottomRight() const { return bottomRight_; }
-  // The off-screen picture of the dialog as its next paint would show it.
-  QImage Compose();
-
-  LResult SkinMessage(uint32_t code, WParam w, LParam l) override;
 
  protected:
-  // Runs the skinning sequence, makes the window frameless and shaped, and wires the exit button.
+  // The skinned window's set-up, and the exit button wired to end the dialog with 2.
   void SetUpSkin(const SkinWindowSetup& setup);
   // Answer buttons also show their tooltip as caption; clicking one ends the dialog with `result`.
   void Answer(const QString& key, int result);
-  // Draws the dialog's texts over its normal image.
-  virtual void DrawContent(QPainter&) {}
   // Draws `text` centred on x with its top at y.
   static void DrawCentred(QPainter& p, int x, int y, const QString& text);
   static void DrawWrapped(QPainter& p, const QRect& rect, const QString& text);
 
-  void paintEvent(QPaintEvent*) override;
   void showEvent(QShowEvent*) override;
-  void keyPressEvent(QKeyEvent*) override;
+  // Help is not offered either.
+  bool Swallows(const QKeyEvent& e) const override { return e.key() == Qt::Key_F1; }
   void reject() override { done(2); }
 
-  std::string installFolder_;
-  SkinWindow skin_;
   bool bottomRight_ = false;
 };
 

@@ -90,6 +90,42 @@ class DialogTest : public ::testing::Test {
   FakeShell shell;
 };
 
+// The skinned window as a drawer or pop-up is one: a plain widget child of another window,
+// sized and shaped by its skin, its content over its picture, Enter taken by it alone.
+TEST(SkinnedWindowTest, AWidgetIsDressedShapedPaintedAndKeepsEnterToItself) {
+  SkinFolder folder;
+  folder.Skins(folder.Images("DRAWER", QSize(120, 60)));
+  folder.Strings("<DRAWER><BUTTON_CLOSE>Close,100,5,14,14,Close,FALSE</BUTTON_CLOSE></DRAWER>");
+  struct Parent : QWidget {
+    void keyPressEvent(QKeyEvent* e) override { keys.push_back(e->key()); }
+    std::vector<int> keys;
+  } parent;
+  struct Drawer : SkinnedWindow<QWidget> {
+    Drawer(const std::string& folder, QWidget* parent) : SkinnedWindow<QWidget>(folder, parent, Qt::Widget) {
+      SkinWindowSetup setup;
+      setup.section = QStringLiteral("DRAWER");
+      setup.buttonKeys = {QStringLiteral("BUTTON_CLOSE")};
+      shaped = SetUpSkin(setup);
+    }
+    void DrawContent(QPainter& p) override { p.fillRect(QRect(50, 30, 4, 4), Qt::green); }
+    bool shaped = false;
+  } drawer(folder.folder(), &parent);
+  EXPECT_EQ(drawer.size(), QSize(120, 60));
+  EXPECT_TRUE(drawer.shaped);
+  EXPECT_FALSE(drawer.mask().contains(QPoint(2, 2)));  // the mask's white corner is outside
+  EXPECT_TRUE(drawer.mask().contains(QPoint(60, 30)));
+  EXPECT_TRUE(drawer.windowFlags() & Qt::FramelessWindowHint);
+  ASSERT_NE(drawer.skin().Button(QStringLiteral("BUTTON_CLOSE")), nullptr);
+  const QImage shown = drawer.Compose();
+  EXPECT_EQ(shown.pixelColor(10, 40), kNormalColour);
+  EXPECT_EQ(shown.pixelColor(51, 31), QColor(Qt::green));
+  for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&drawer, &press);
+  }
+  EXPECT_EQ(parent.keys, std::vector<int>{Qt::Key_Escape});  // only what the drawer does not swallow
+}
+
 TEST(VersionTexts, FirmwareAndSoftware) {
   const std::pair<int, const char*> firmware[] = {{203, "2.03"}, {110, "1.0a"}, {0, "Disconnected"},
                                                   {1615, "10.0f"}, {5, "0.05"}, {-3, "Disconnected"}};
