@@ -311,7 +311,8 @@ TEST_F(MainWindowTest, MissingSkinFilesEndInTheErrorBox) {
   startup.programFolder = dir / "nothing/";
   CAPApp app(CAPApp::Environment{[] { return false; }, startup.programFolder, ""});
   test::FakeServices boxes;
-  app.RunMainWindow([&](const PanelStartup&) { CAPDlg w(startup, CAPDlg::Options{&services, &agent}); }, boxes,
+  const auto open = [&](const PanelStartup&) { CAPDlg w(startup, CAPDlg::Options{&services, &agent, {}, nullptr}); };
+  app.RunMainWindow(open, boxes,
                     [](std::exception_ptr e, std::u16string& text) {
                       try {
                         std::rethrow_exception(e);

@@ -200,14 +200,19 @@ TEST_F(RulesTest, AnAssignmentStoresACatalogueCodeForALabelOfTheActiveProfile) {
       EXPECT_EQ(view.applyEnabled, before != c.code) << c.code;
       EXPECT_EQ(view.refreshes, refreshes + 1) << c.code;
     } else {
-      if (c.label >= 0 && c.label < kButtonCount) EXPECT_EQ(Code(working(), 4, c.label), before) << c.code;
+      if (c.label >= 0 && c.label < kButtonCount) {
+        EXPECT_EQ(Code(working(), 4, c.label), before) << c.code;
+      }
       EXPECT_FALSE(view.applyEnabled) << c.label << " " << c.code;
       EXPECT_EQ(view.refreshes, refreshes) << c.label << " " << c.code;
     }
   }
   // Only the active profile of workingSet changes; savedSet stays what Config.xml holds.
-  for (int p = 0; p < kProfileCount; ++p)
-    if (p != 4) EXPECT_EQ(std::memcmp(working().profiles[p].buttons, saved().profiles[p].buttons, sizeof(saved().profiles[p].buttons)), 0);
+  for (int p = 0; p < kProfileCount; ++p) {
+    if (p == 4) continue;
+    EXPECT_EQ(std::memcmp(working().profiles[p].buttons, saved().profiles[p].buttons, sizeof(saved().profiles[p].buttons)), 0)
+        << p;
+  }
   EXPECT_EQ(Code(saved(), 4, 2), kDefaultButtonCodes[2]);
 }
 
