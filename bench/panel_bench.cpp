@@ -28,6 +28,8 @@ class QuietServices : public PanelServices {
   void WarningOne(std::u16string_view) override { ++notices; }
   int WarningTwo(std::u16string_view, std::u16string_view) override { return 1; }
   int WarningThree2() override { return 1; }
+  int WarningThree() override { return 1; }
+  int WarningFour() override { return 1; }
   void MessageBox(std::u16string_view, std::u16string_view, bool) override {}
   std::optional<std::string> OpenFileName(const FileDialogRequest&) override { return std::nullopt; }
   std::optional<std::string> SaveFileName(const FileDialogRequest&) override { return std::nullopt; }

@@ -8,15 +8,6 @@
 namespace orv {
 namespace {
 
-bool LoadDataFile(XmlCursor& x, const std::string& path) {
-  // A document that does not parse, or whose root has a sibling, is not used at all.
-  if (!x.LoadFile(path, kMaxProgramDataFileSize) || !x.IsWellFormed()) {
-    x.SetDocument({});
-    return false;
-  }
-  return true;
-}
-
 // The text of root / `path...`: each step looks among the children of the previous match.
 std::optional<std::u16string> TextAt(XmlCursor& x, std::initializer_list<std::u16string_view> path) {
   x.ResetPosition();
@@ -31,11 +22,20 @@ std::u16string Ascii(std::string_view s) { return std::u16string(s.begin(), s.en
 
 }  // namespace
 
+bool LoadProgramDataFile(XmlCursor& x, const std::string& path) {
+  // A document that does not parse, or whose root has a sibling, is not used at all.
+  if (!x.LoadFile(path, kMaxProgramDataFileSize) || !x.IsWellFormed()) {
+    x.SetDocument({});
+    return false;
+  }
+  return true;
+}
+
 LabelBook::LabelBook(const std::string& programFolder) : folder_(programFolder) { Reload(); }
 
 void LabelBook::Reload() {
-  menuLoaded_ = LoadDataFile(menu_, JoinPath(folder_, kMenuFileName));
-  functionsLoaded_ = LoadDataFile(functions_, JoinPath(folder_, kFunctionsFileName));
+  menuLoaded_ = LoadProgramDataFile(menu_, JoinPath(folder_, kMenuFileName));
+  functionsLoaded_ = LoadProgramDataFile(functions_, JoinPath(folder_, kFunctionsFileName));
 }
 
 std::optional<std::u16string> LabelBook::MenuText(std::u16string_view section, std::u16string_view key) const {

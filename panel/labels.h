@@ -15,6 +15,10 @@ namespace orv {
 inline constexpr char kMenuFileName[] = "Menu.xml";
 inline constexpr char kFunctionsFileName[] = "Functions.xml";
 
+// Loads a data file of the program folder (Menu.xml, Functions.xml) into `x`: a file that is
+// missing, does not parse or whose root element has a sibling leaves `x` empty; false then.
+bool LoadProgramDataFile(XmlCursor& x, const std::string& path);
+
 class LabelBook {
  public:
   // Reads Menu.xml and Functions.xml from `programFolder`; a file that is missing, does not

@@ -39,6 +39,10 @@ class PanelQuestions {
   // CWarningThree2Dlg: the lift-distance notice with its "do not show again" option; 2 stops
   // the change.
   virtual int WarningThree2() = 0;
+  // CWarningThreeDlg: deleting a macro, with its "do not show again" option; 2 stops it.
+  virtual int WarningThree() = 0;
+  // CWarningFourDlg: before a new macro is recorded, with the same option; 2 stops it.
+  virtual int WarningFour() = 0;
 };
 
 // What the desktop does for the panel: plain message boxes, file dialogs, opening a document,

@@ -18,6 +18,7 @@ enum : uint32_t {
   ID_BUTTON_MENU = 0xFF00,         // WM_COMMAND wParam of a right click on a skinned button
   UM_DROP_PROFILE = 0x590,         // wParam: dropped profile number, lParam: the button's index
   UM_DROP_FUNCTION = 0x591,        // wParam: dropped code, lParam: the button's index
+  UM_PICK_FUNCTION = 0x592,        // wParam: the code of the row or tree leaf chosen
   UM_NEW_MACRO = 0x5F5,            // folder bar: the new button was clicked
   UM_EDIT_MACRO = 0x5F7,           // folder bar: the macro list was double-clicked
   UM_MACRO_LIST_FOCUS = 0x5F8,     // folder bar: the macro list got the focus
@@ -60,17 +61,22 @@ inline LResult SendToParent(QWidget* control, uint32_t code, WParam w, LParam l)
   return target ? target->SkinMessage(code, w, l) : 0;
 }
 
-// Posts: the parent's handler runs from the event loop, if the parent still exists then.
-inline void PostToParent(QWidget* control, uint32_t code, WParam w, LParam l) {
-  SkinMessageTarget* target = SkinMessageTargetOf(control);
+// Posts to `window` (a window taking skin messages; nothing otherwise): its handler runs from
+// the event loop, if the window still exists then.
+inline void PostToWindow(QWidget* window, uint32_t code, WParam w, LParam l) {
+  auto* target = dynamic_cast<SkinMessageTarget*>(window);
   if (!target) return;
-  QWidget* window = dynamic_cast<QWidget*>(target);
   QPointer<QWidget> guard(window);
   QMetaObject::invokeMethod(
       window, [guard, target, code, w, l] {
         if (guard) target->SkinMessage(code, w, l);
       },
       Qt::QueuedConnection);
+}
+
+// Posts to the nearest window above `control` that takes skin messages.
+inline void PostToParent(QWidget* control, uint32_t code, WParam w, LParam l) {
+  PostToWindow(dynamic_cast<QWidget*>(SkinMessageTargetOf(control)), code, w, l);
 }
 
 // The value a control passes as "its window" in lParam.

@@ -11,6 +11,12 @@
 
 namespace orv {
 
+// The folders of the assignment drawer, top to bottom.
+enum class FunctionFolder : int { kNone = -1, kGameCommands = 0, kPointerSpeeds = 1, kProfiles = 2, kMacros = 3 };
+// The folder that offers `code` (kNone for the button menu's codes, codes nothing offers and
+// unknown codes).
+FunctionFolder FolderOfCode(int code);
+
 class AssignmentRules {
  public:
   // `refresh` shows the sets again with the units recounted (the main window's rules do that).
@@ -25,6 +31,12 @@ class AssignmentRules {
   void DropFunction(int code, int dropIndex);
   // A row of the button menu chosen for `label`: the menu goes, then the row's code is assigned.
   void ButtonMenuPick(int row, int label);
+  // Deletes macro `index` of the active profile: a button holding it gets BUTTON_OFF, the
+  // macros after it move down one slot with the buttons holding them, and the last slot is
+  // left free; Apply is enabled. False (nothing changed) when that slot holds no macro.
+  bool DeleteMacro(int index);
+  // The number of macros the active profile holds (named slots).
+  int MacroCount() const;
 
  private:
   PanelSets& sets_;

@@ -13,13 +13,27 @@ class QWidget;
 
 namespace orv {
 
+class AssignmentRules;
+class PanelQuestions;
+class PanelStore;
+
+// What a drawer is made with: the main window it belongs to, the folders of the program's data
+// and of the user's configuration, and the main window's rules and services it uses.
+struct DrawerContext {
+  QWidget* mainWindow = nullptr;
+  std::string programFolder;
+  std::string confFolder;
+  AssignmentRules* assignments = nullptr;
+  PanelQuestions* questions = nullptr;
+  PanelStore* store = nullptr;
+};
+
 // What every drawer has with the main window: made as its hidden child when it is created and
 // destroyed with it, it sees workingSet, stays anchored beside it and slides out and in.
 class Drawer {
  public:
   virtual ~Drawer() = default;
-  virtual void Create(QWidget* /*mainWindow*/, const std::string& /*programFolder*/,
-                      const std::string& /*confFolder*/) {}
+  virtual void Create(const DrawerContext& /*context*/) {}
   virtual void SetProfileSet(ProfileSet& /*workingSet*/) {}
   // Re-anchored beside the main window's screen rectangle (creation, moves, slides ended).
   virtual void Anchor(const QRect& /*mainWindow*/) {}
@@ -28,6 +42,8 @@ class Drawer {
   // Its slide out (`out`) or in has ended (UM_SLIDE_DONE).
   virtual void SlideDone(bool /*out*/) {}
   virtual bool Exists() const { return false; }
+  // Out beside the main window (its slide out ended, its slide in not begun).
+  virtual bool IsOut() const { return false; }
   virtual void Destroy() {}
 };
 
@@ -39,6 +55,9 @@ class AssignmentDrawer : public Drawer {
   virtual void EditButton(int /*label*/) {}
   // BUTTON_ASSIGNMENTS: out with no button, or, when out, its edited button cleared.
   virtual void Toggle() {}
+  // A label right-clicked (or -1: no label selected): when out, it edits that button; -1 always
+  // clears the edited button.
+  virtual void Retarget(int /*label*/) {}
 };
 
 // The button menu under a label.

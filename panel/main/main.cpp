@@ -23,6 +23,8 @@ class StartupServices : public orv::QtDesktopServices {
   void WarningOne(std::u16string_view text) override { MessageBox(text, {}, false); }
   int WarningTwo(std::u16string_view, std::u16string_view) override { return 2; }
   int WarningThree2() override { return 2; }
+  int WarningThree() override { return 2; }
+  int WarningFour() override { return 2; }
 };
 
 // A thread that the end of its scope waits for.

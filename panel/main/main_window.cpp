@@ -18,6 +18,8 @@
 #include "profile/field_ranges.h"
 #include "profile/function_catalog.h"
 #include "panel/link_transport.h"
+#include "panel/editors/assignment_drawer.h"
+#include "panel/editors/button_menu.h"
 #include "panel/panel_store.h"
 #include "panel/progress_dialog.h"
 #include "platform/folders.h"
@@ -46,12 +48,13 @@ QStringList MainButtonKeys() {
 
 }  // namespace
 
-// The editor windows not built yet.
-struct CAPDlg::StandInEditors {
-  AssignmentDrawer assignments;
+// The editor windows: the ones built, and stand-ins for those not built yet.
+struct CAPDlg::OwnEditors {
+  OwnEditors(QWidget* mainWindow, const std::string& programFolder) : buttonMenu(mainWindow, programFolder) {}
+  AssignmentDrawerWindow assignments;
+  ButtonMenuPopup buttonMenu;
   Drawer properties;
   Drawer illumination;
-  ButtonMenuWindow buttonMenu;
   GameListWindow gameList;
   CharacterWindow character;
 };
@@ -73,6 +76,16 @@ int CAPDlgServices::WarningTwo(std::u16string_view text, std::u16string_view tit
 
 int CAPDlgServices::WarningThree2() {
   CWarningThree2Dlg dialog(programFolder_, confFolder_, nullptr);
+  return dialog.DoModal();
+}
+
+int CAPDlgServices::WarningThree() {
+  CWarningThreeDlg dialog(programFolder_, confFolder_, nullptr);
+  return dialog.DoModal();
+}
+
+int CAPDlgServices::WarningFour() {
+  CWarningFourDlg dialog(programFolder_, confFolder_, nullptr);
   return dialog.DoModal();
 }
 
@@ -142,8 +155,8 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
   watch_ = std::make_unique<AgentWatch>(options_.agent ? *options_.agent : *ownAgent_);
   watch_->onChange = [this] { RedrawGauge(); };
   agent_ = watch_.get();
-  // The editor windows not built yet (or not given by a test) are stand-ins that do nothing.
-  standIns_ = std::make_unique<StandInEditors>();
+  // The editor windows a test does not give; those not built yet are stand-ins that do nothing.
+  standIns_ = std::make_unique<OwnEditors>(this, startup_.programFolder);
   editors_ = options_.editors;
   if (!editors_.assignments) editors_.assignments = &standIns_->assignments;
   if (!editors_.properties) editors_.properties = &standIns_->properties;
@@ -161,7 +174,9 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
                                            options_.clock ? *options_.clock : ProcessClock());
 
   BuildControls();
-  for (Drawer* d : Drawers()) d->Create(this, startup_.programFolder, startup_.confFolder);
+  const DrawerContext context{this,           startup_.programFolder, startup_.confFolder, assignments_.get(),
+                              services_,      store_.get()};
+  for (Drawer* d : Drawers()) d->Create(context);
   // 2-6. Anchor the drawers, load the profiles, show them, count the units.
   rules_->Load();
   rules_->Refresh();
@@ -334,7 +349,7 @@ void CAPDlg::OnButton(const QString& key) {
   } else if (key == QLatin1String("BUTTON_ILLUMINATION")) {
     editors_.illumination->SlideOut(frameGeometry());
   } else if (key == QLatin1String("BUTTON_ASSIGNMENTS")) {
-    if (!editors_.assignments->Exists()) SelectLabel(-1);
+    if (!editors_.assignments->IsOut()) SelectLabel(-1);
     editors_.assignments->Toggle();
   } else if (key == QLatin1String("BUTTON_ARMORY")) {
     editors_.character->Open(sets_->workingSet);
@@ -428,6 +443,7 @@ void CAPDlg::LabelClicked(int label) {
 
 void CAPDlg::LabelRightClicked(int label) {
   SelectLabel(label);
+  editors_.assignments->Retarget(label);
   const QRect r(labels_[label]->mapToGlobal(QPoint(0, 0)), labels_[label]->size());
   editors_.buttonMenu->Open(label, r);
 }
@@ -484,6 +500,8 @@ void CAPDlg::SelectLabel(int label) {
   selected_ = label;
   for (int i = 0; i < kButtonCount; ++i)
     if (labels_[i]) labels_[i]->SetLatched(i == label);
+  // No label selected: none edited in the assignment drawer either.
+  if (label < 0) editors_.assignments->Retarget(-1);
 }
 
 void CAPDlg::CloseWindow() {

@@ -39,6 +39,8 @@ class CAPDlgServices : public QtDesktopServices {
   void WarningOne(std::u16string_view text) override;
   int WarningTwo(std::u16string_view text, std::u16string_view title) override;
   int WarningThree2() override;
+  int WarningThree() override;
+  int WarningFour() override;
 
  private:
   std::string programFolder_;
@@ -148,8 +150,8 @@ class CAPDlg : public QDialog,
   std::unique_ptr<PanelStore> store_;
   std::unique_ptr<CAPDlgServices> ownServices_;
   std::unique_ptr<AgentTransport> ownAgent_;
-  struct StandInEditors;
-  std::unique_ptr<StandInEditors> standIns_;
+  struct OwnEditors;
+  std::unique_ptr<OwnEditors> standIns_;
   PanelServices* services_ = nullptr;
   AgentTransport* agent_ = nullptr;  // through watch_
   std::unique_ptr<AgentWatch> watch_;

@@ -32,6 +32,14 @@ class FakeServices : public PanelServices {
     ++liftWarnings;
     return Next(liftWarningAnswers, 1);
   }
+  int WarningThree() override {
+    ++macroDeleteWarnings;
+    return Next(macroDeleteAnswers, 1);
+  }
+  int WarningFour() override {
+    ++newMacroWarnings;
+    return Next(newMacroAnswers, 1);
+  }
   void MessageBox(std::u16string_view text, std::u16string_view title, bool error) override {
     boxes.emplace_back(text);
     boxTitles.emplace_back(title);
@@ -69,10 +77,14 @@ class FakeServices : public PanelServices {
     questions.clear(), questionTitles.clear(), boxes.clear(), boxTitles.clear(), boxErrors.clear();
     openRequests.clear(), saveRequests.clear(), documents.clear();
     liftWarnings = 0;
+    macroDeleteAnswers.clear(), newMacroAnswers.clear();
+    macroDeleteWarnings = newMacroWarnings = 0;
   }
 
   std::deque<int> answers;             // WarningTwo answers; 2 when empty
   std::deque<int> liftWarningAnswers;  // WarningThree2 answers; 1 when empty
+  std::deque<int> macroDeleteAnswers;  // WarningThree answers; 1 when empty
+  std::deque<int> newMacroAnswers;     // WarningFour answers; 1 when empty
   std::deque<std::optional<std::string>> paths;  // file dialog answers; cancelled when empty
   bool documentOpens = true;
   bool printerPresent = true;
@@ -83,6 +95,8 @@ class FakeServices : public PanelServices {
   std::vector<FileDialogRequest> openRequests, saveRequests;
   std::vector<std::string> documents;
   int liftWarnings = 0;
+  int macroDeleteWarnings = 0;
+  int newMacroWarnings = 0;
 
  private:
   static int Next(std::deque<int>& q, int otherwise) {
@@ -194,7 +208,7 @@ class FakeEditors {
   class FakeDrawer : public AssignmentDrawer {
    public:
     FakeDrawer(FakeEditors& owner, std::string name) : owner_(owner), name_(std::move(name)) {}
-    void Create(QWidget*, const std::string&, const std::string&) override { Log("Create"); }
+    void Create(const DrawerContext&) override { Log("Create"); }
     void SlideOut(const QRect&) override { Log("SlideOut"); }
     void SlideIn() override { Log("SlideIn"); }
     void SlideDone(bool out) override { Log(out ? "SlideDone out" : "SlideDone in"); }
@@ -202,6 +216,7 @@ class FakeEditors {
     void Destroy() override { Log("Destroy"); }
     void EditButton(int label) override { Log("EditButton " + std::to_string(label)); }
     void Toggle() override { Log("Toggle"); }
+    void Retarget(int label) override { Log("Retarget " + std::to_string(label)); }
     bool exists = false;
 
    private:

@@ -131,6 +131,8 @@ TEST_F(PrintTest, WithoutAPrinterNothingIsPrintedAndTheUserIsTold) {
     void WarningOne(std::u16string_view text) override { notices.emplace_back(text); }
     int WarningTwo(std::u16string_view, std::u16string_view) override { return 2; }
     int WarningThree2() override { return 2; }
+    int WarningThree() override { return 2; }
+    int WarningFour() override { return 2; }
     std::vector<std::u16string> notices;
   } desktop;
   if (!QPrinterInfo::availablePrinters().isEmpty()) GTEST_SKIP() << "this machine has a printer";

@@ -198,7 +198,8 @@ TEST_F(RulesTest, AnAssignmentStoresACatalogueCodeForALabelOfTheActiveProfile) {
     if (c.taken) {
       EXPECT_EQ(Code(working(), 4, c.label), c.code) << c.code;
       EXPECT_EQ(view.applyEnabled, before != c.code) << c.code;
-      EXPECT_EQ(view.refreshes, refreshes + 1) << c.code;
+      // The function the button has already changes nothing, not even the view.
+      EXPECT_EQ(view.refreshes, refreshes + (before != c.code ? 1 : 0)) << c.code;
     } else {
       if (c.label >= 0 && c.label < kButtonCount) {
         EXPECT_EQ(Code(working(), 4, c.label), before) << c.code;
