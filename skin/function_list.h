@@ -37,7 +37,10 @@ class CListBoxEx : public QListWidget {
   void SetOwner(QWidget* owner) { owner_ = owner; }
   bool dragEnabled = false;
   // Makes the list a drop target.
-  void Register() { setAcceptDrops(true); }
+  void Register() {
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+  }
 
   // Appends a row for `code` (the list's rule gives it when none is stated: 16 + row for the
   // pointer speeds, 32 + row for the profiles, 1000 + row for the macros).

@@ -19,7 +19,10 @@ class CTreeCtrlEx : public QTreeWidget {
 
   void SetOwner(QWidget* owner) { owner_ = owner; }
   bool dragEnabled = false;
-  void Register() { setAcceptDrops(true); }
+  void Register() {
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+  }
 
   // A category item at the end (closed), with its number as item data.
   QTreeWidgetItem* AddCategory(const QString& text, int category);
