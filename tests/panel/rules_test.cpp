@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <numeric>
 
 #include "profile/settings_files.h"
 #include "tests/panel/rules_fixture.h"
@@ -702,3 +703,69 @@ TEST_F(RulesTest, AConfigXmlMissingElementsIsWrittenAnewAndTheOldOneKept) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv::test {
+namespace {
+
+// Deleting a macro: the buttons holding it are switched off, the macros after it move down a
+// slot with the buttons holding them, the last slot is freed; Apply is enabled.
+TEST_F(RulesTest, ADeletedMacroSwitchesItsButtonsOffAndTheLaterOnesMoveDown) {
+  std::vector<int> fifty(kMacroCount), firstFortyNine(kMacroCount - 1);
+  std::iota(fifty.begin(), fifty.end(), 0);
+  std::iota(firstFortyNine.begin(), firstFortyNine.end(), 0);
+  struct Case {
+    const char* what;
+    std::vector<int> named;  // slots holding macros, named after their slot
+    int deleted;
+    std::vector<int> codesBefore, codesAfter;  // buttons 0.. of the active profile
+    std::vector<int> namedAfter;               // the slots' original numbers, in slot order
+    bool taken;
+  } cases[] = {
+      {"four macros, the second deleted", {0, 1, 2, 3}, 1, {1001, 1002, 1003, 1000, 1001, 501},
+       {9, 1001, 1002, 1000, 9, 501}, {0, 2, 3}, true},
+      {"the only macro", {0}, 0, {1000, 1000, 2}, {9, 9, 2}, {}, true},
+      {"the last of fifty", fifty, 49, {1049, 1048}, {9, 1048}, firstFortyNine, true},
+      {"a free slot", {0, 1}, 5, {1000, 1001}, {1000, 1001}, {0, 1}, false},
+      {"past the slots", {0}, 50, {1000}, {1000}, {0}, false},
+      {"before them", {0}, -1, {1000}, {1000}, {0}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Profile& p = sets->activeWorking();
+    for (Macro& m : p.macros) m = Macro{};
+    for (int k : c.named) {
+      CopyText(p.macros[k].name, U("Macro " + std::to_string(k)));
+      p.macros[k].loopCount = k;  // the record moves whole
+    }
+    for (size_t b = 0; b < c.codesBefore.size(); ++b) p.buttons[b].code = c.codesBefore[b];
+    view.applyEnabled = false;
+    EXPECT_EQ(assignments->DeleteMacro(c.deleted), c.taken);
+    EXPECT_EQ(view.applyEnabled, c.taken);
+    for (size_t b = 0; b < c.codesAfter.size(); ++b) EXPECT_EQ(p.buttons[b].code, c.codesAfter[b]) << b;
+    EXPECT_EQ(assignments->MacroCount(), static_cast<int>(c.namedAfter.size()));
+    for (size_t k = 0; k < c.namedAfter.size(); ++k) {
+      EXPECT_EQ(FieldText(p.macros[k].name), U("Macro " + std::to_string(c.namedAfter[k]))) << k;
+      EXPECT_EQ(p.macros[k].loopCount, c.namedAfter[k]) << k;
+    }
+    for (size_t k = c.namedAfter.size(); k < static_cast<size_t>(kMacroCount); ++k) {
+      EXPECT_TRUE(FieldText(p.macros[k].name).empty()) << k;
+      EXPECT_EQ(p.macros[k].loopCount, 0) << k;
+    }
+  }
+}
+
+TEST(FolderOfCode, EachCodeOpensTheFolderThatOffersIt) {
+  const std::pair<int, FunctionFolder> cases[] = {
+      {16, FunctionFolder::kPointerSpeeds}, {23, FunctionFolder::kPointerSpeeds}, {32, FunctionFolder::kProfiles},
+      {41, FunctionFolder::kProfiles},      {43, FunctionFolder::kProfiles},      {101, FunctionFolder::kGameCommands},
+      {352, FunctionFolder::kGameCommands}, {709, FunctionFolder::kGameCommands}, {1000, FunctionFolder::kMacros},
+      {1049, FunctionFolder::kMacros},      {1, FunctionFolder::kNone},           {9, FunctionFolder::kNone},
+      {11, FunctionFolder::kNone},          {80, FunctionFolder::kNone},          {24, FunctionFolder::kNone},
+      {115, FunctionFolder::kNone},         {710, FunctionFolder::kNone},         {1050, FunctionFolder::kNone},
+      {0, FunctionFolder::kNone},           {-1, FunctionFolder::kNone},
+  };
+  for (auto [code, folder] : cases) EXPECT_EQ(FolderOfCode(code), folder) << code;
+}
+
+}  // namespace
+}  // namespace orv::test
