@@ -106,6 +106,8 @@ class CAPDlg : public QDialog,
   CBitmapBtn* ProfileButton(int k) const { return profiles_[k]; }
   const std::u16string& LabelText(int i) const { return labelTexts_[i]; }
   int selectedLabel() const { return selected_; }
+  // The editor windows it uses (a test's, the built ones, or stand-ins).
+  const EditorWindows& editors() const { return editors_; }
   // The window's picture with its gauge, as a paint shows it.
   QImage Compose() const;
   // The picture the printout is composed on (MAIN_PRINT); null when it cannot be read.
