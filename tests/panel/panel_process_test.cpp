@@ -111,7 +111,7 @@ class PanelProcessTest : public ::testing::Test {
   std::string ConfFolder() { return dir_ / "config/Veltrix/Orvandel Tidefall MMO Gaming Mouse/Conf"; }
   std::string Record() { return ReadFile(record_); }
 
-  XvfbServer xvfb_{"1280x800x24"};  // room for the whole main window
+  XvfbServer xvfb_{"1600x900x24"};  // room for the whole main window and the drawer beside it
   TempDir dir_;
   std::string device_ = dir_ / "device";
   std::string record_ = dir_ / "input.rec";
@@ -171,6 +171,86 @@ TEST_F(PanelProcessTest, AnImportedProfileAppliedReachesTheAgentAndItsButtonTaps
   ASSERT_NE(down, std::string::npos);
   ASSERT_NE(up, std::string::npos) << tap;
   EXPECT_NE(tap.find("flags=2", up), std::string::npos) << tap;
+}
+
+// The sim's sensitivity step, from its state.
+int DpiStep(const SimProcess& sim) {
+  const std::string state = sim.Command({"state"}).out;
+  const size_t at = state.find("\"dpi_step\":");
+  return at == std::string::npos ? -1 : std::atoi(state.c_str() + at + 11);
+}
+
+// A function chosen with the mouse in the assignment drawer's tree, in its pointer-speed list,
+// and in the button menu, each applied: the agent performs it when the simulated mouse's button
+// is pressed.
+TEST_F(PanelProcessTest, FunctionsChosenInTheDrawerAndTheButtonMenuArePerformedByTheAgent) {
+  StartAll();
+  const std::string drawerTitle = "Button Assignments";
+  const auto label = [](int index) { return std::pair{246 + 65 + (index >= 7 ? 430 : 0), 100 + 13 + 52 * (index % 7)}; };
+  const auto apply = [&] { x_->Click(main_, 876 + 37, 506 + 15); };
+  const auto press = [&](const char* id) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the agent's pause before its reload
+    const std::string before = Record();
+    EXPECT_EQ(sim_->Command({"press", id}).status, 0);
+    EXPECT_EQ(sim_->Command({"release", id}).status, 0);
+    return before.size();
+  };
+
+  // The seventh label: the drawer slides out beside the main window, the tree open at the
+  // button's TARGET_NEAREST_ENEMY, highlighted; the command below it is TARGET_PREVIOUS_ENEMY.
+  auto [x7, y7] = label(6);
+  x_->Click(main_, x7, y7);
+  XWindowBox drawer;
+  ASSERT_TRUE(WaitUntil([&] {
+    drawer = x_->Find(drawerTitle, 0);
+    return drawer && drawer.x == main_.x + main_.width - 20 && drawer.y == main_.y + 88;
+  })) << "the drawer did not come out beside the main window";
+  int highlighted = -1;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (int y = 53 + 30; y < 53 + 250 && highlighted < 0; ++y)
+      if (x_->PixelAt(drawer.x + 60, drawer.y + y) == 0x0078D7) highlighted = y;
+    return highlighted >= 0;
+  }, 5000)) << "no command highlighted in the tree";
+  x_->Click(drawer, 60, highlighted + 18 + 6);
+  apply();
+  ASSERT_TRUE(WaitUntil([&] { return Config()->profiles[0].buttons[6].code == 402; })) << "the tree's choice was not applied";
+  size_t from = press("1032");
+  ASSERT_TRUE(WaitUntil([&] { return Record().find("key vk=9 ", from) != std::string::npos; }, 5000))
+      << Record().substr(from);
+  const std::string shiftTab = Record().substr(from);
+  EXPECT_LT(shiftTab.find("key vk=160 "), shiftTab.find("key vk=9 ")) << shiftTab;
+
+  // The fourth label while the drawer is out: it edits that one. Its pointer-speed folder
+  // opened by its header (below the open game commands), a row chosen that changes the step.
+  auto [x4, y4] = label(3);
+  x_->Click(main_, x4, y4);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  x_->Click(drawer, 60, 53 + 250 + 15);
+  const int step = DpiStep(*sim_);
+  ASSERT_GE(step, 1);
+  const int row = step == 6 ? 1 : 0;  // code 16 + row selects step 6 - row
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  x_->Click(drawer, 60, 53 + 60 + 20 * row + 10);
+  apply();
+  ASSERT_TRUE(WaitUntil([&] { return Config()->profiles[0].buttons[3].code == 16 + row; }))
+      << "the pointer-speed list's choice was not applied";
+  press("1038");
+  EXPECT_TRUE(WaitUntil([&] { return DpiStep(*sim_) == 6 - row; }, 5000)) << "the mouse's step is " << DpiStep(*sim_);
+
+  // The fifth label right-clicked: the button menu under it, its second row RIGHT_CLICK.
+  auto [x5, y5] = label(4);
+  x_->Click(main_, x5, y5, 3);
+  const XWindowBox menu = x_->FindPopup(0, 5000);
+  ASSERT_TRUE(menu) << "no button menu";
+  EXPECT_EQ(menu.x, main_.x + 246);
+  EXPECT_EQ(menu.y, main_.y + 100 + 52 * 4 + 26);
+  x_->Click(menu, 40, 20 + 10);
+  ASSERT_TRUE(WaitUntil([&] { return !x_->FindPopup(0, 0); }, 5000)) << "the menu stays";
+  apply();
+  ASSERT_TRUE(WaitUntil([&] { return Config()->profiles[0].buttons[4].code == 2; })) << "the menu's choice was not applied";
+  from = press("1039");
+  EXPECT_TRUE(WaitUntil([&] { return Record().find("flags=0x8 ", from) != std::string::npos; }, 5000))
+      << Record().substr(from);
 }
 
 // Profile 3 dragged onto profile 5 and the question confirmed: profile 5 becomes a copy.

@@ -111,11 +111,11 @@ void XDriver::MoveTo(int x, int y) {
   Sync();
 }
 
-void XDriver::Click(const XWindowBox& w, int x, int y) {
+void XDriver::Click(const XWindowBox& w, int x, int y, int button) {
   MoveTo(w.x + x, w.y + y);
-  XTestFakeButtonEvent(D(display_), 1, True, CurrentTime);
+  XTestFakeButtonEvent(D(display_), button, True, CurrentTime);
   Sync();
-  XTestFakeButtonEvent(D(display_), 1, False, CurrentTime);
+  XTestFakeButtonEvent(D(display_), button, False, CurrentTime);
   Sync();
 }
 

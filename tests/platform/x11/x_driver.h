@@ -35,8 +35,8 @@ class XDriver {
   bool WaitGone(const std::string& title, int ms = 10000);
 
   void MoveTo(int x, int y);
-  // A left click at (x, y) of the window.
-  void Click(const XWindowBox& w, int x, int y);
+  // A click at (x, y) of the window with `button` (1 left, 3 right).
+  void Click(const XWindowBox& w, int x, int y, int button = 1);
   // Presses at `from`, moves there in steps and releases at `to` (window coordinates).
   void Drag(const XWindowBox& w, int fx, int fy, int tx, int ty);
   // One key by its X name ("Down", "Return", "a" ...); false for an unknown name.
