@@ -91,6 +91,24 @@ QTreeWidgetItem* CTreeCtrlEx::AddCategory(const QString& text, int category) {
   return item;
 }
 
+QTreeWidgetItem* CTreeCtrlEx::AddCategory(const QString& text, int category,
+                                         const std::vector<std::pair<int, QString>>& commands) {
+  // Made whole before it joins the tree: the tree hears of it once.
+  auto* item = new QTreeWidgetItem(QStringList{text});
+  item->setData(0, kDataRole, category);
+  QList<QTreeWidgetItem*> children;
+  children.reserve(static_cast<qsizetype>(commands.size()));
+  for (const auto& [number, name] : commands) {
+    auto* child = new QTreeWidgetItem(QStringList{name});
+    child->setData(0, kDataRole, number);
+    children.push_back(child);
+  }
+  item->addChildren(children);
+  addTopLevelItem(item);
+  item->setExpanded(false);
+  return item;
+}
+
 QTreeWidgetItem* CTreeCtrlEx::AddCommand(QTreeWidgetItem* category, const QString& text, int command) {
   if (!category) return nullptr;
   auto* item = new QTreeWidgetItem(category, QStringList{text});

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QTreeWidget>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace orv {
 
@@ -28,6 +30,8 @@ class CTreeCtrlEx : public QTreeWidget {
   QTreeWidgetItem* AddCategory(const QString& text, int category);
   // A command item at the end of `category`, with its number as item data.
   QTreeWidgetItem* AddCommand(QTreeWidgetItem* category, const QString& text, int command);
+  // A whole category with its commands (number, text), added at once.
+  QTreeWidgetItem* AddCategory(const QString& text, int category, const std::vector<std::pair<int, QString>>& commands);
   // The item data of an item.
   static int ItemData(const QTreeWidgetItem* item);
   // The code of a command item; nothing for a category item or numbers outside the catalogue.

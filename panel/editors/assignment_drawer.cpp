@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include "base/text.h"
 #include "panel/editors/assignment_rules.h"
@@ -17,6 +18,7 @@
 #include "skin/scroll_bar.h"
 #include "skin/skin_controls.h"
 #include "skin/skin_resources.h"
+#include "skin/skin_window.h"
 
 namespace orv {
 namespace {
@@ -43,6 +45,8 @@ CAdvanceFunctionDlg::CAdvanceFunctionDlg(const DrawerContext& context)
   SkinWindowSetup setup;
   setup.section = QStringLiteral("BUTTON_ASSIGNMENTS");
   setup.buttonKeys = {QStringLiteral("CLOSE_ASSIGNMENTS")};
+  // The close button's pressed and hovered pictures come after the first frame.
+  setup.deferButtonStates = true;
   SetUpSkin(setup, QSize(200, 460));
   setWindowTitle(QStringLiteral("Button Assignments"));
   if (CBitmapBtn* close = closeButton()) {
@@ -65,8 +69,9 @@ void CAdvanceFunctionDlg::BuildControls() {
   tree_ = new CTreeCtrlEx(bar_);
   tree_->setObjectName(QString::number(kTreeId));
   for (const FunctionFolders::Category& c : folders_.gameCommands) {
-    QTreeWidgetItem* category = tree_->AddCategory(Q(c.text), c.category);
-    for (const FunctionFolders::Command& command : c.commands) tree_->AddCommand(category, Q(command.text), command.command);
+    std::vector<std::pair<int, QString>> commands;
+    for (const FunctionFolders::Command& command : c.commands) commands.emplace_back(command.command, Q(command.text));
+    tree_->AddCategory(Q(c.text), c.category, commands);
   }
   auto makeList = [&](int kind, int id) {
     auto* list = new CListBoxEx(bar_);
@@ -265,6 +270,17 @@ void CAdvanceFunctionDlg::closeEvent(QCloseEvent* e) {
 // --- the main window's drawer ----------------------------------------------------------------------
 
 AssignmentDrawerWindow::AssignmentDrawerWindow() = default;
+
+void AssignmentDrawerWindow::Create(const DrawerContext& context) {
+  context_ = context;
+  // Made on the first click of a label: its picture and outline are decoded meanwhile, once the
+  // main window has shown itself, so that the first click does not wait for them.
+  QPointer<QWidget> main = context.mainWindow;
+  const std::string folder = context.programFolder;
+  QTimer::singleShot(kPrefetchDelayMs, main, [main, folder] {
+    if (main) PrefetchSkinPictures(folder, QStringLiteral("BUTTON_ASSIGNMENTS"));
+  });
+}
 
 AssignmentDrawerWindow::~AssignmentDrawerWindow() { Destroy(); }
 

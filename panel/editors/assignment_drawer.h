@@ -96,7 +96,9 @@ class AssignmentDrawerWindow : public AssignmentDrawer {
   AssignmentDrawerWindow();
   ~AssignmentDrawerWindow() override;
 
-  void Create(const DrawerContext& context) override { context_ = context; }
+  // How long after the main window's creation the drawer's pictures start to be decoded.
+  static constexpr int kPrefetchDelayMs = 300;
+  void Create(const DrawerContext& context) override;
   void SetProfileSet(ProfileSet& workingSet) override;
   void Anchor(const QRect& mainWindow) override;
   void SlideOut(const QRect& mainWindow) override;
