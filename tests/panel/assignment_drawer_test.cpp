@@ -446,6 +446,41 @@ TEST_F(AssignmentDrawerTest, TheDrawerFollowsTheMainWindowMovedMinimisedAndResto
   EXPECT_TRUE(Drawer().IsOut());
 }
 
+// Every button of the drawer says what it does; the tree and the lists take the keyboard.
+TEST_F(AssignmentDrawerTest, EveryButtonHasATooltipAndTheControlsTakeTheKeyboard) {
+  CAPDlg& w = Open();
+  CAdvanceFunctionDlg& d = EditOut(6);
+  const QList<CBitmapBtn*> buttons = d.findChildren<CBitmapBtn*>();
+  EXPECT_EQ(buttons.size(), 1 + 4 + 2);  // close, the four folders' toggles, New and Delete
+  for (CBitmapBtn* b : buttons) EXPECT_FALSE(b->tooltipText().isEmpty()) << b->objectName().toStdString();
+  // Type-ahead and arrows move through the commands; Enter gives the button the current one.
+  d.tree()->setFocus();
+  QTest::keyClick(d.tree(), Qt::Key_Down);
+  QTest::keyClick(d.tree(), Qt::Key_Return);
+  Settle();
+  EXPECT_EQ(Code(6), 402);
+  d.folderBar()->SetOpenFolder(2);
+  d.profileList()->setFocus();
+  QTest::keyClicks(d.profileList(), "Profile 7");
+  EXPECT_EQ(d.profileList()->currentRow(), 6);
+  QTest::keyClick(d.profileList(), Qt::Key_Enter);
+  Settle();
+  EXPECT_EQ(Code(6), 38);
+  EXPECT_EQ(w.LabelText(6), u"Profile 7");
+}
+
+// In game mode the labels are locked: no label is edited in the drawer either.
+TEST_F(AssignmentDrawerTest, GameModeLeavesNoButtonEdited) {
+  CAPDlg& w = Open();
+  CAdvanceFunctionDlg& d = EditOut(6);
+  w.rules().GameModeLatched(true);
+  Settle();
+  EXPECT_EQ(d.editedButton(), -1);
+  d.folderBar()->SetOpenFolder(1);
+  ClickRow(d.pointerSpeedList(), 2);
+  EXPECT_EQ(Code(6), kDefaultButtonCodes[6]);
+}
+
 // Without Functions.xml the drawer has an empty tree and pointer-speed list, the profile list
 // still names the ten profiles, and nothing fails.
 TEST_F(AssignmentDrawerTest, WithoutFunctionsXmlTheProfilesAreStillOffered) {
