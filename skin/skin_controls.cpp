@@ -86,6 +86,13 @@ int CTaskBar::AddFolder(const QString& caption, QWidget* control, int bodyHeight
   return index;
 }
 
+void CTaskBar::SetFolderControl(int index, QWidget* control) {
+  if (index < 0 || index >= static_cast<int>(folders_.size())) return;
+  folders_[index].control = control;
+  if (control) control->hide();
+  Relayout();
+}
+
 std::vector<FolderPlace> CTaskBar::Places() const {
   std::vector<bool> open;
   for (const CBarFolder& f : folders_) open.push_back(f.open);

@@ -50,8 +50,10 @@ class CTaskBar : public QWidget {
   CTaskBar(const std::string& installFolder, QWidget* parent, const QRect& rect);
   ~CTaskBar() override;
 
-  // Appends a closed, enabled folder; its index, or -1 when the bar is full.
+  // Appends a closed, enabled folder; its index, or -1 when the bar is full. The control may
+  // come later (SetFolderControl).
   int AddFolder(const QString& caption, QWidget* control, int bodyHeight);
+  void SetFolderControl(int index, QWidget* control);
   // -1 closes every folder; otherwise opens that folder and closes the others.
   void SetOpenFolder(int index);
   void SetMacroFolderDisabled(bool disabled);

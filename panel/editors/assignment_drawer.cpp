@@ -48,16 +48,20 @@ CAdvanceFunctionDlg::CAdvanceFunctionDlg(const DrawerContext& context)
   // The close button's pressed and hovered pictures come after the first frame.
   setup.deferButtonStates = true;
   SetUpSkin(setup, QSize(200, 460));
-  setWindowTitle(QStringLiteral("Button Assignments"));
+  // Its title as the window system names it: the one drawn on it.
+  const QString title = skin_.Text(QStringLiteral("BUTTON_ASSIGNMENTS")).text;
+  setWindowTitle(title.isEmpty() ? QStringLiteral("Button Assignments") : title);
   if (CBitmapBtn* close = closeButton()) {
     QObject::connect(close, &QAbstractButton::clicked, this, [this] {
       PostToWindow(context_.mainWindow, UM_SLIDE_CLOSE, 0, kSlideAssignmentsIn);
     });
   }
-  LoadSkinImage(SkinDataPath(installFolder_, "skins/scrollbar.png"), scrollImage_);
-  LoadSkinImage(SkinDataPath(installFolder_, "skins/bullet.png"), bullet_);
   folders_ = ReadFunctionFolders(installFolder_);
-  BuildControls();
+  bar_ = new CTaskBar(installFolder_, this, kFolderBarRect);
+  for (int i = 0; i < 4; ++i) bar_->AddFolder(Q(folders_.captions[i]), nullptr, kFolderHeights[i]);
+  if (CBitmapBtn* b = bar_->newButton()) b->SetTooltip(b->caption, true);
+  if (CBitmapBtn* b = bar_->deleteButton()) b->SetTooltip(b->caption, true);
+  QTimer::singleShot(0, this, [this] { BuildControls(); });
 }
 
 CAdvanceFunctionDlg::~CAdvanceFunctionDlg() = default;
@@ -65,7 +69,9 @@ CAdvanceFunctionDlg::~CAdvanceFunctionDlg() = default;
 CBitmapBtn* CAdvanceFunctionDlg::closeButton() const { return skin_.Button(QStringLiteral("CLOSE_ASSIGNMENTS")); }
 
 void CAdvanceFunctionDlg::BuildControls() {
-  bar_ = new CTaskBar(installFolder_, this, kFolderBarRect);
+  if (tree_) return;
+  LoadSkinImage(SkinDataPath(installFolder_, "skins/scrollbar.png"), scrollImage_);
+  LoadSkinImage(SkinDataPath(installFolder_, "skins/bullet.png"), bullet_);
   tree_ = new CTreeCtrlEx(bar_);
   tree_->setObjectName(QString::number(kTreeId));
   for (const FunctionFolders::Category& c : folders_.gameCommands) {
@@ -98,18 +104,19 @@ void CAdvanceFunctionDlg::BuildControls() {
       tree_->Register();
     }
     control->setToolTip(Q(folders_.captions[i]));
-    CSkinScrollWnd* wrapped = SkinScrollWindow(control, scrollImage_);
-    bar_->AddFolder(Q(folders_.captions[i]), wrapped, kFolderHeights[i]);
+    bar_->SetFolderControl(i, SkinScrollWindow(control, scrollImage_));
   }
   bar_->WatchMacroList(macros_);
-  if (CBitmapBtn* b = bar_->newButton()) b->SetTooltip(b->caption, true);
-  if (CBitmapBtn* b = bar_->deleteButton()) b->SetTooltip(b->caption, true);
+  // What was asked for before the controls were there.
+  if (set_) FillLists(*set_);
   UpdateMacroFolder();
   UpdateDeleteButton();
+  if (showPending_) ShowCurrentAssignment();
 }
 
 void CAdvanceFunctionDlg::FillLists(const ProfileSet& set) {
   set_ = &set;
+  if (!tree_) return;  // filled when they are made
   const Profile& active = set.profiles[ProfileIndexOrFirst(set.profileId)];
   // The rows as they should be; the lists are made again only when they differ (every change
   // of the sets asks for this).
@@ -137,7 +144,8 @@ void CAdvanceFunctionDlg::FillLists(const ProfileSet& set) {
 }
 
 void CAdvanceFunctionDlg::ShowCurrentAssignment() {
-  if (edited_ < 0 || edited_ >= kButtonCount || !set_) return;
+  showPending_ = !tree_;
+  if (showPending_ || edited_ < 0 || edited_ >= kButtonCount || !set_) return;
   const int code = set_->profiles[ProfileIndexOrFirst(set_->profileId)].buttons[edited_].code;
   OnClearSelections(0, 0);
   auto showRow = [&](FunctionFolder folder, CListBoxEx* list) {
@@ -176,6 +184,7 @@ void CAdvanceFunctionDlg::UpdateDeleteButton() {
 // --- messages --------------------------------------------------------------------------------------
 
 LResult CAdvanceFunctionDlg::SkinMessage(uint32_t code, WParam w, LParam l) {
+  BuildControls();  // the folder bar's buttons are there before them
   return DispatchMessage(this, kMessages, code, w, l, [] { return LResult{0}; });
 }
 

@@ -34,7 +34,9 @@ class CAdvanceFunctionDlg : public SkinnedWindow<QWidget> {
   static constexpr QRect kFolderBarRect{QPoint(0, 53), QPoint(175, 439)};
   static constexpr int kFolderHeights[4] = {220, 200, 240, 240};
 
-  // A hidden window beside `context.mainWindow` (a tool window of it).
+  // A hidden window beside `context.mainWindow` (a tool window of it). Its picture, title,
+  // close button and folder headers are made at once; the tree and the lists right after its
+  // first frame (or when first needed), while a slide's first steps show nothing of it yet.
   explicit CAdvanceFunctionDlg(const DrawerContext& context);
   ~CAdvanceFunctionDlg() override;
 
@@ -45,16 +47,20 @@ class CAdvanceFunctionDlg : public SkinnedWindow<QWidget> {
   void SetEditedButton(int button) { edited_ = button; }
   int editedButton() const { return edited_; }
   // Opens the folder of the edited button's function and selects its row or command; closes
-  // every folder for a function no folder offers.
+  // every folder for a function no folder offers. Before the controls are made: once they are.
   void ShowCurrentAssignment();
+  // Makes the tree and the lists now, if they are not made yet.
+  void BuildControls();
+  bool controlsBuilt() const { return tree_ != nullptr; }
 
   LResult SkinMessage(uint32_t code, WParam w, LParam l) override;
 
   CTaskBar* folderBar() const { return bar_; }
-  CTreeCtrlEx* tree() const { return tree_; }
-  CListBoxEx* pointerSpeedList() const { return pointerSpeeds_; }
-  CListBoxEx* profileList() const { return profiles_; }
-  CListBoxEx* macroList() const { return macros_; }
+  // The controls, made first if need be.
+  CTreeCtrlEx* tree() { return BuildControls(), tree_; }
+  CListBoxEx* pointerSpeedList() { return BuildControls(), pointerSpeeds_; }
+  CListBoxEx* profileList() { return BuildControls(), profiles_; }
+  CListBoxEx* macroList() { return BuildControls(), macros_; }
   CBitmapBtn* closeButton() const;
   const FunctionFolders& folders() const { return folders_; }
 
@@ -73,7 +79,6 @@ class CAdvanceFunctionDlg : public SkinnedWindow<QWidget> {
   LResult OnDeleteMacro(WParam w, LParam l);
   static const MessageEntry<CAdvanceFunctionDlg> kMessages[];
 
-  void BuildControls();
   void UpdateMacroFolder();
   void UpdateDeleteButton();
 
@@ -81,6 +86,8 @@ class CAdvanceFunctionDlg : public SkinnedWindow<QWidget> {
   FunctionFolders folders_;
   const ProfileSet* set_ = nullptr;
   int edited_ = -1;
+  // The current assignment is to be shown once the controls are made.
+  bool showPending_ = false;
   QImage scrollImage_;
   QImage bullet_;
   CTaskBar* bar_ = nullptr;

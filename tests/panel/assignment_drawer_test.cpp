@@ -134,6 +134,11 @@ TEST_F(AssignmentDrawerTest, ALabelClickSlidesTheDrawerOutOfTheRightEdgeShowingI
   CAdvanceFunctionDlg& d = Dlg();
   EXPECT_TRUE(d.isVisible());
   EXPECT_FALSE(Drawer().IsOut());
+  // Its tree and lists come right after its first frame, the function shown in them then.
+  EXPECT_FALSE(d.controlsBuilt());
+  Settle();
+  EXPECT_TRUE(d.controlsBuilt());
+  EXPECT_EQ(Shown(), (std::pair<int, std::optional<int>>{0, 401}));
   // 15 pixels every 20 ms: after two steps the columns from 185 on show, from the base onwards.
   timers.Advance(20);
   const QRect main = w.frameGeometry();
