@@ -152,7 +152,7 @@ void CAdvanceFunctionDlg::ShowCurrentAssignment() {
     bar_->SetOpenFolder(static_cast<int>(folder));
     const int row = list->RowOfCode(code);
     list->setCurrentRow(row);
-    if (row >= 0) list->scrollToItem(list->item(row));
+    if (row >= 0) list->scrollToItem(list->item(row), QAbstractItemView::PositionAtCenter);
   };
   switch (FolderOfCode(code)) {
     case FunctionFolder::kGameCommands: {
@@ -160,7 +160,7 @@ void CAdvanceFunctionDlg::ShowCurrentAssignment() {
       if (QTreeWidgetItem* item = tree_->ItemOfCode(code)) {
         item->parent()->setExpanded(true);
         tree_->setCurrentItem(item);
-        tree_->scrollToItem(item);
+        tree_->scrollToItem(item, QAbstractItemView::PositionAtCenter);
         tree_->setFocus();
       }
       break;
