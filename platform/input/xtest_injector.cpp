@@ -105,6 +105,33 @@ unsigned long KeysymOfVirtualKey(uint16_t vk, unsigned long* second) {
   return 0;
 }
 
+uint16_t VirtualKeyOfKeysym(unsigned long keysym) {
+  if (keysym >= x11::kSmallA && keysym < x11::kSmallA + 26) return static_cast<uint16_t>(VK_A + (keysym - x11::kSmallA));
+  if (keysym >= x11::kCapitalA && keysym < x11::kCapitalA + 26) return static_cast<uint16_t>(VK_A + (keysym - x11::kCapitalA));
+  if (keysym >= x11::kDigit0 && keysym < x11::kDigit0 + 10) return static_cast<uint16_t>(VK_0 + (keysym - x11::kDigit0));
+  if (keysym >= x11::kF1 && keysym < x11::kF1 + 24) return static_cast<uint16_t>(VK_F1 + (keysym - x11::kF1));
+  if (keysym >= x11::kKeypad0 && keysym < x11::kKeypad0 + 10)
+    return static_cast<uint16_t>(VK_NUMPAD0 + (keysym - x11::kKeypad0));
+  // What the US keys type with Shift (Latin-1 keysyms are their characters), and the keypad's
+  // keys without Num Lock, which act as the editing keys.
+  static constexpr std::pair<unsigned long, uint16_t> kShifted[] = {
+      {'!', VK_1},         {'@', VK_2},         {'#', VK_3},          {'$', VK_4},         {'%', VK_5},
+      {'^', VK_6},         {'&', VK_7},         {'*', VK_8},          {'(', VK_9},         {')', VK_0},
+      {'_', VK_OEM_MINUS}, {'+', VK_OEM_PLUS},  {'{', VK_OEM_4},      {'}', VK_OEM_6},     {'|', VK_OEM_5},
+      {':', VK_OEM_1},     {'"', VK_OEM_7},     {'~', VK_OEM_3},      {'<', VK_OEM_COMMA}, {'>', VK_OEM_PERIOD},
+      {'?', VK_OEM_2},     {x11::kIsoLeftTab, VK_TAB}, {x11::kSysReq, VK_SNAPSHOT}, {x11::kBreak, VK_PAUSE},
+      {x11::kKeypadHome, VK_HOME}, {x11::kKeypadLeft, VK_LEFT}, {x11::kKeypadUp, VK_UP},
+      {x11::kKeypadRight, VK_RIGHT}, {x11::kKeypadDown, VK_DOWN}, {x11::kKeypadPrior, VK_PRIOR},
+      {x11::kKeypadNext, VK_NEXT}, {x11::kKeypadEnd, VK_END}, {x11::kKeypadBegin, VK_CLEAR},
+      {x11::kKeypadInsert, VK_INSERT}, {x11::kKeypadDelete, VK_DELETE},
+  };
+  for (const auto& [shifted, vk] : kShifted)
+    if (shifted == keysym) return vk;
+  for (const KeysymRow& row : kKeysyms)
+    if (row.keysym == keysym) return row.vk;
+  return 0;
+}
+
 std::unique_ptr<XTestInjector> XTestInjector::Open(const char* displayName, std::string* why) {
   std::unique_ptr<x11::FakeInput> input = x11::FakeInput::Open(displayName, why);
   if (!input) return nullptr;

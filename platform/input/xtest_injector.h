@@ -19,6 +19,11 @@ namespace orv {
 // The keysym a (sided, see SidedVirtualKey) virtual key types, 0 when it has none; `second` the
 // alternative the key may carry instead (Alt_R or ISO_Level3_Shift for right Alt), else 0.
 unsigned long KeysymOfVirtualKey(uint16_t virtualKey, unsigned long* second = nullptr);
+// The virtual key of a key that types `keysym` under the US English layout, with or without
+// Shift (and the keypad's keys without Num Lock): the inverse of KeysymOfVirtualKey, so that a
+// key recorded from its keysym is typed again by the same key. 0 for a keysym no such key types
+// (AltGr's ISO_Level3_Shift of other layouts, the characters of other layouts).
+uint16_t VirtualKeyOfKeysym(unsigned long keysym);
 
 class XTestInjector : public InputInjector {
  public:

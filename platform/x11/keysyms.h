@@ -65,6 +65,21 @@
   K(kDigit0, XK_0, 0x0030)                                      \
   K(kF1, XK_F1, 0xffbe)                                         \
   K(kKeypad0, XK_KP_0, 0xffb0)                                  \
+  K(kCapitalA, XK_A, 0x0041)                                    \
+  K(kKeypadHome, XK_KP_Home, 0xff95)                            \
+  K(kKeypadLeft, XK_KP_Left, 0xff96)                            \
+  K(kKeypadUp, XK_KP_Up, 0xff97)                                \
+  K(kKeypadRight, XK_KP_Right, 0xff98)                          \
+  K(kKeypadDown, XK_KP_Down, 0xff99)                            \
+  K(kKeypadPrior, XK_KP_Prior, 0xff9a)                          \
+  K(kKeypadNext, XK_KP_Next, 0xff9b)                            \
+  K(kKeypadEnd, XK_KP_End, 0xff9c)                              \
+  K(kKeypadBegin, XK_KP_Begin, 0xff9d)                          \
+  K(kKeypadInsert, XK_KP_Insert, 0xff9e)                        \
+  K(kKeypadDelete, XK_KP_Delete, 0xff9f)                        \
+  K(kIsoLeftTab, XK_ISO_Left_Tab, 0xfe20)                       \
+  K(kSysReq, XK_Sys_Req, 0xff15)                                \
+  K(kBreak, XK_Break, 0xff6b)                                   \
   K(kXf86Sleep, XF86XK_Sleep, 0x1008ff2f)                       \
   K(kXf86Back, XF86XK_Back, 0x1008ff26)                         \
   K(kXf86Forward, XF86XK_Forward, 0x1008ff27)                   \

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/input/input_codes.h"
 #include "platform/input/qt_clipboard.h"
@@ -59,6 +60,36 @@ TEST(InputXTestKeysyms, VirtualKeysTypeTheirUnshiftedUsKeysym) {
   unsigned long second = 1;
   EXPECT_EQ(KeysymOfVirtualKey(VK_RMENU, &second), static_cast<unsigned long>(Keysym("Alt_R")));
   EXPECT_EQ(second, static_cast<unsigned long>(Keysym("ISO_Level3_Shift")));
+}
+
+// Every key of a US 104-key keyboard comes back as itself from the keysym it types, with or
+// without Shift; the keypad without Num Lock acts as the editing keys; other layouts' AltGr and
+// characters are no key.
+TEST(InputXTestKeysyms, KeysymsGoBackToTheirVirtualKeys) {
+  std::vector<uint16_t> keys = {VK_ESCAPE, VK_SNAPSHOT, VK_SCROLL, VK_PAUSE, VK_OEM_3, VK_OEM_MINUS, VK_OEM_PLUS,
+                                VK_BACK, VK_TAB, VK_OEM_4, VK_OEM_6, VK_OEM_5, VK_CAPITAL, VK_OEM_1, VK_OEM_7,
+                                VK_RETURN, VK_LSHIFT, VK_OEM_COMMA, VK_OEM_PERIOD, VK_OEM_2, VK_RSHIFT, VK_LCONTROL,
+                                VK_LWIN, VK_LMENU, VK_SPACE, VK_RMENU, VK_RWIN, VK_APPS, VK_RCONTROL, VK_INSERT,
+                                VK_HOME, VK_PRIOR, VK_DELETE, VK_END, VK_NEXT, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN,
+                                VK_NUMLOCK, VK_DIVIDE, VK_MULTIPLY, VK_SUBTRACT, VK_ADD, VK_SEPARATOR, VK_DECIMAL};
+  for (uint16_t k = VK_F1; k <= VK_F12; ++k) keys.push_back(k);
+  for (uint16_t k = VK_0; k <= VK_9; ++k) keys.push_back(k);
+  for (uint16_t k = VK_A; k <= VK_Z; ++k) keys.push_back(k);
+  for (uint16_t k = VK_NUMPAD0; k <= VK_NUMPAD9; ++k) keys.push_back(k);
+  ASSERT_EQ(keys.size(), 104u);
+  for (uint16_t vk : keys) EXPECT_EQ(VirtualKeyOfKeysym(KeysymOfVirtualKey(vk)), vk) << "virtual key " << vk;
+  const std::pair<const char*, uint16_t> cases[] = {
+      {"A", VK_A},           {"Z", VK_Z},           {"exclam", VK_1},          {"at", VK_2},
+      {"parenright", VK_0},  {"underscore", VK_OEM_MINUS}, {"plus", VK_OEM_PLUS}, {"braceleft", VK_OEM_4},
+      {"bar", VK_OEM_5},     {"colon", VK_OEM_1},   {"quotedbl", VK_OEM_7},    {"asciitilde", VK_OEM_3},
+      {"less", VK_OEM_COMMA}, {"greater", VK_OEM_PERIOD}, {"question", VK_OEM_2}, {"ISO_Left_Tab", VK_TAB},
+      {"Sys_Req", VK_SNAPSHOT}, {"Break", VK_PAUSE}, {"KP_Home", VK_HOME},      {"KP_End", VK_END},
+      {"KP_Insert", VK_INSERT}, {"KP_Delete", VK_DELETE}, {"KP_Begin", VK_CLEAR}, {"KP_Prior", VK_PRIOR},
+      {"KP_Up", VK_UP},      {"KP_Enter", VK_SEPARATOR},
+      {"ISO_Level3_Shift", 0}, {"adiaeresis", 0},   {"Cyrillic_a", 0},         {"dead_acute", 0},
+  };
+  for (const auto& [name, vk] : cases) EXPECT_EQ(VirtualKeyOfKeysym(Keysym(name)), vk) << name;
+  EXPECT_EQ(VirtualKeyOfKeysym(0), 0);
 }
 
 TEST(InputClipboard, WithoutAGuiApplicationTheClipboardIsRefused) {
