@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QTimer>
+#include <memory>
 
 #include "base/text.h"
 #include "panel/editors/assignment_rules.h"
@@ -195,7 +196,7 @@ LResult CAdvanceFunctionDlg::OnPickFunction(WParam w, LParam) {
 }
 
 LResult CAdvanceFunctionDlg::OnNewMacro(WParam, LParam) {
-  if (!context_.questions) return 1;
+  if (!context_.questions || !context_.macroEditor || !context_.assignments) return 1;
   // A profile holds fifty macros; the fifty-first is refused before anything is asked.
   if (macros_->count() >= kMacroCount) {
     context_.questions->WarningOne(kMacroListFullMessage);
@@ -204,14 +205,29 @@ LResult CAdvanceFunctionDlg::OnNewMacro(WParam, LParam) {
   if (!(context_.store && context_.store->ReadValue(ConfigValue::WarningFourOptionFlag) == 1) &&
       context_.questions->WarningFour() == 2)
     return 1;
-  context_.questions->WarningOne(kNoMacroEditorMessage);
+  const std::optional<Macro> macro = context_.macroEditor->Edit(this, nullptr);
+  // Saved: into a free slot, given to the edited button, shown selected in its folder.
+  if (macro) {
+    if (const std::optional<int> slot = context_.assignments->StoreNewMacro(*macro, edited_)) {
+      bar_->SetOpenFolder(CTaskBar::kMacroFolder);
+      macros_->setCurrentRow(macros_->RowOfCode(kFirstMacroCode + *slot));
+    }
+  }
   UpdateMacroFolder();
+  UpdateDeleteButton();
   return 1;
 }
 
 LResult CAdvanceFunctionDlg::OnEditMacro(WParam, LParam) {
-  if (macros_->currentRow() < 0 || !context_.questions) return 1;
-  context_.questions->WarningOne(kNoMacroEditorMessage);
+  const std::optional<int> code = macros_->CodeOfRow(macros_->currentRow());
+  if (!code || !set_ || !context_.macroEditor || !context_.assignments) return 1;
+  const int slot = *code - kFirstMacroCode;
+  // The editor works on a copy: closed without saving, the profile's macro is as it was.
+  auto copy = std::make_unique<Macro>(set_->profiles[ProfileIndexOrFirst(set_->profileId)].macros[slot]);
+  if (const std::optional<Macro> macro = context_.macroEditor->Edit(this, copy.get())) {
+    context_.assignments->StoreEditedMacro(slot, *macro);
+    macros_->setCurrentRow(macros_->RowOfCode(*code));
+  }
   return 1;
 }
 

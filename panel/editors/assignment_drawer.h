@@ -3,7 +3,8 @@
 // main window's right edge and offers, in four folders, the game's commands (a tree), the
 // pointer speeds, the profile switches and the profile's macros (lists). A click on a row or a
 // command gives the edited button that function; a drag of it onto a label of the main window
-// gives it to that label. The macro folder deletes macros (new and edit open the macro editor).
+// gives it to that label. The macro folder opens the macro editor on a new macro or the selected
+// one, and deletes macros.
 // AssignmentDrawerWindow is what the main window holds: it makes the drawer on first use and
 // slides it.
 #include <QPointer>
@@ -22,10 +23,6 @@ class CBitmapBtn;
 class CListBoxEx;
 class CTaskBar;
 class CTreeCtrlEx;
-
-// Said when New or Edit is clicked in the macro folder, while the panel has no macro editor.
-inline constexpr std::u16string_view kNoMacroEditorMessage =
-    u"Recording and editing macros is not available in this version of the panel yet.";
 
 class CAdvanceFunctionDlg : public SkinnedWindow<QWidget> {
  public:

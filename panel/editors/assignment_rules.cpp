@@ -67,4 +67,28 @@ int AssignmentRules::MacroCount() const {
   return count;
 }
 
+std::optional<int> AssignmentRules::StoreNewMacro(const Macro& macro, int label) {
+  Profile& profile = sets_.activeWorking();
+  for (int k = 0; k < kMacroCount; ++k) {
+    if (!FieldText(profile.macros[k].name).empty()) continue;
+    profile.macros[k] = macro;
+    if (FieldText(profile.macros[k].name).empty()) CopyText(profile.macros[k].name, u"Custom");
+    view_.EnableApply(true);
+    if (label >= 0 && label < kButtonCount) profile.buttons[label].code = kFirstMacroCode + k;
+    if (refresh_) refresh_();
+    return k;
+  }
+  return std::nullopt;
+}
+
+bool AssignmentRules::StoreEditedMacro(int index, const Macro& macro) {
+  Profile& profile = sets_.activeWorking();
+  if (index < 0 || index >= kMacroCount || FieldText(profile.macros[index].name).empty()) return false;
+  profile.macros[index] = macro;
+  if (FieldText(profile.macros[index].name).empty()) CopyText(profile.macros[index].name, u"Custom");
+  view_.EnableApply(true);
+  if (refresh_) refresh_();
+  return true;
+}
+
 }  // namespace orv

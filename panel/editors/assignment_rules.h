@@ -37,6 +37,13 @@ class AssignmentRules {
   bool DeleteMacro(int index);
   // The number of macros the active profile holds (named slots).
   int MacroCount() const;
+  // A new macro into the active profile's first free slot, and given to button `label` when
+  // that is one (0-13; -1 for none); Apply is enabled. Its slot, or nothing when the profile
+  // holds fifty macros already (nothing changed then).
+  std::optional<int> StoreNewMacro(const Macro& macro, int label);
+  // Macro `index` of the active profile replaced by its edited record (the buttons holding it
+  // keep it); Apply is enabled. False for a free slot (nothing changed).
+  bool StoreEditedMacro(int index, const Macro& macro);
 
  private:
   PanelSets& sets_;

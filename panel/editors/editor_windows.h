@@ -4,6 +4,7 @@
 // editor and the character window. Each entry does nothing here; a window built derives from
 // its interface, and the README lists the ones still missing.
 #include <QRect>
+#include <optional>
 #include <string>
 
 #include "panel/main_state.h"
@@ -14,6 +15,7 @@ class QWidget;
 namespace orv {
 
 class AssignmentRules;
+class MacroEditorWindow;
 class PanelQuestions;
 class PanelStore;
 
@@ -26,6 +28,7 @@ struct DrawerContext {
   AssignmentRules* assignments = nullptr;
   PanelQuestions* questions = nullptr;
   PanelStore* store = nullptr;
+  MacroEditorWindow* macroEditor = nullptr;
 };
 
 // What every drawer has with the main window: made as its hidden child when it is created and
@@ -69,6 +72,14 @@ class ButtonMenuWindow {
   virtual void Close() {}
 };
 
+// The macro editor, modal over `over`: a new macro (`existing` null) or a copy of one opened for
+// editing. The record to save, or nothing when it was closed without saving.
+class MacroEditorWindow {
+ public:
+  virtual ~MacroEditorWindow() = default;
+  virtual std::optional<Macro> Edit(QWidget* /*over*/, const Macro* /*existing*/) { return std::nullopt; }
+};
+
 // The modal editors on workingSet: the game list editor (File, Edit) and the character window.
 class GameListWindow {
  public:
@@ -88,6 +99,7 @@ struct EditorWindows {
   Drawer* properties = nullptr;
   Drawer* illumination = nullptr;
   ButtonMenuWindow* buttonMenu = nullptr;
+  MacroEditorWindow* macroEditor = nullptr;
   GameListWindow* gameList = nullptr;
   CharacterWindow* character = nullptr;
 };

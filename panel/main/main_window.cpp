@@ -20,6 +20,7 @@
 #include "panel/link_transport.h"
 #include "panel/editors/assignment_drawer.h"
 #include "panel/editors/button_menu.h"
+#include "panel/editors/macro_dialog.h"
 #include "panel/panel_store.h"
 #include "panel/progress_dialog.h"
 #include "platform/folders.h"
@@ -50,9 +51,11 @@ QStringList MainButtonKeys() {
 
 // The editor windows: the ones built, and stand-ins for those not built yet.
 struct CAPDlg::OwnEditors {
-  OwnEditors(QWidget* mainWindow, const std::string& programFolder) : buttonMenu(mainWindow, programFolder) {}
+  OwnEditors(QWidget* mainWindow, const std::string& programFolder)
+      : buttonMenu(mainWindow, programFolder), macroEditor(programFolder) {}
   AssignmentDrawerWindow assignments;
   ButtonMenuPopup buttonMenu;
+  MacroDialogRunner macroEditor;
   Drawer properties;
   Drawer illumination;
   GameListWindow gameList;
@@ -162,6 +165,7 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
   if (!editors_.properties) editors_.properties = &standIns_->properties;
   if (!editors_.illumination) editors_.illumination = &standIns_->illumination;
   if (!editors_.buttonMenu) editors_.buttonMenu = &standIns_->buttonMenu;
+  if (!editors_.macroEditor) editors_.macroEditor = &standIns_->macroEditor;
   if (!editors_.gameList) editors_.gameList = &standIns_->gameList;
   if (!editors_.character) editors_.character = &standIns_->character;
   book_ = std::make_unique<LabelBook>(startup_.programFolder);
@@ -174,8 +178,8 @@ CAPDlg::CAPDlg(const PanelStartup& startup, Options options, QWidget* parent)
                                            options_.clock ? *options_.clock : ProcessClock());
 
   BuildControls();
-  const DrawerContext context{this,           startup_.programFolder, startup_.confFolder, assignments_.get(),
-                              services_,      store_.get()};
+  const DrawerContext context{this,     startup_.programFolder, startup_.confFolder, assignments_.get(),
+                              services_, store_.get(),          editors_.macroEditor};
   for (Drawer* d : Drawers()) d->Create(context);
   // 2-6. Anchor the drawers, load the profiles, show them, count the units.
   rules_->Load();

@@ -66,7 +66,10 @@ class AssignmentDrawerTest : public ::testing::Test {
     ::unsetenv("ORV_BUS_DIR");
   }
   CAPDlg& Open() {
-    window = std::make_unique<CAPDlg>(startup, CAPDlg::Options{&services, &agent, {}, nullptr});
+    // The built windows, but the macro editor played by the test.
+    EditorWindows editors;
+    editors.macroEditor = &macroEditor;
+    window = std::make_unique<CAPDlg>(startup, CAPDlg::Options{&services, &agent, editors, nullptr});
     window->show();
     return *window;
   }
@@ -122,6 +125,7 @@ class AssignmentDrawerTest : public ::testing::Test {
   PanelStartup startup;
   test::FakeServices services;
   test::FakeAgent agent;
+  test::FakeEditors::FakeMacroEditor macroEditor;
   std::unique_ptr<CAPDlg> window;
   std::function<void(QWidget*, QMimeData*)> saved;
 };
@@ -367,18 +371,57 @@ TEST_F(AssignmentDrawerTest, TheMacroFolderDeletesMacrosAfterTheQuestion) {
   EXPECT_TRUE(bar.folders()[CTaskBar::kMacroFolder].disabled) << "the last macro gone";
 }
 
-TEST_F(AssignmentDrawerTest, ANewMacroIsAskedForAndAFullListRefusesIt) {
+// New: after the question, the macro editor; what it saves goes to a free slot and to the
+// edited button. Edit: the editor on a copy of the selected macro, which it replaces.
+TEST_F(AssignmentDrawerTest, NewAndEditOpenTheMacroEditorAndAFullListRefusesANewOne) {
   CAPDlg& w = Open();
-  CAdvanceFunctionDlg& d = EditOut(0);
+  CAdvanceFunctionDlg& d = EditOut(6);
   NameMacros({0});
   services.newMacroAnswers = {2};
   QTest::mouseClick(d.folderBar()->newButton(), Qt::LeftButton);
   Settle();
   EXPECT_EQ(services.newMacroWarnings, 1);
-  EXPECT_TRUE(services.Notices().empty()) << "cancelled";
+  EXPECT_TRUE(macroEditor.opened.empty()) << "the question was answered no";
+  // Closed without saving: nothing changes.
   QTest::mouseClick(d.folderBar()->newButton(), Qt::LeftButton);
   Settle();
-  EXPECT_EQ(services.Notices(), (std::vector<std::u16string>{std::u16string(kNoMacroEditorMessage)}));
+  ASSERT_EQ(macroEditor.opened.size(), 1u);
+  EXPECT_EQ(macroEditor.opened[0], std::nullopt) << "opened on a new macro";
+  EXPECT_EQ(d.macroList()->count(), 1);
+  // Saved: the second slot, given to the edited button, selected in the open macro folder.
+  auto fresh = std::make_unique<Macro>();
+  CopyText(fresh->name, u"Fresh");
+  fresh->delayMode = kDelayNone;
+  fresh->events[0] = {0x41, 0, {}, 0};
+  macroEditor.saves.push_back(*fresh);
+  w.rules().ApplyButton();
+  QTest::mouseClick(d.folderBar()->newButton(), Qt::LeftButton);
+  Settle();
+  EXPECT_EQ(FieldText(w.sets().workingSet.profiles[0].macros[1].name), u"Fresh");
+  EXPECT_EQ(w.sets().workingSet.profiles[0].macros[1].events[0].virtualKey, 0x41);
+  EXPECT_EQ(Code(6), 1001);
+  EXPECT_EQ(w.LabelText(6), u"Fresh");
+  EXPECT_TRUE(ApplyEnabled());
+  EXPECT_TRUE(d.folderBar()->folders()[CTaskBar::kMacroFolder].open);
+  EXPECT_EQ(d.macroList()->CodeOfRow(d.macroList()->currentRow()), 1001);
+
+  // Edit on the first macro: the editor sees its copy; what it saves replaces it in place.
+  auto edited = std::make_unique<Macro>(w.sets().workingSet.profiles[0].macros[0]);
+  CopyText(edited->name, u"Renamed");
+  macroEditor.saves.push_back(*edited);
+  d.macroList()->setCurrentRow(0);
+  w.sets().workingSet.profiles[0].buttons[2].code = 1000;
+  // A double click: the first click's press and release, then the second press as a double click.
+  const QPoint first = d.macroList()->visualItemRect(d.macroList()->item(0)).center();
+  QTest::mouseClick(d.macroList()->viewport(), Qt::LeftButton, {}, first);
+  QTest::mouseDClick(d.macroList()->viewport(), Qt::LeftButton, {}, first);
+  Settle();
+  ASSERT_EQ(macroEditor.opened.size(), 3u);
+  EXPECT_EQ(macroEditor.opened[2], std::optional<std::u16string>(u"Macro 0"));
+  EXPECT_EQ(FieldText(w.sets().workingSet.profiles[0].macros[0].name), u"Renamed");
+  EXPECT_EQ(Code(2), 1000) << "its buttons keep it";
+  EXPECT_EQ(d.macroList()->item(0)->text(), QStringLiteral("Renamed"));
+
   // Fifty macros: the fifty-first is refused before any question.
   for (int k = 0; k < kMacroCount; ++k)
     CopyText(w.sets().workingSet.profiles[0].macros[k].name, U("Macro " + std::to_string(k)));
@@ -388,6 +431,7 @@ TEST_F(AssignmentDrawerTest, ANewMacroIsAskedForAndAFullListRefusesIt) {
   QTest::mouseClick(d.folderBar()->newButton(), Qt::LeftButton);
   Settle();
   EXPECT_EQ(services.newMacroWarnings, 0);
+  EXPECT_EQ(macroEditor.opened.size(), 3u);
   ASSERT_EQ(services.Notices().size(), 1u);
   EXPECT_NE(services.Notices()[0].find(u"fifty"), std::u16string::npos);
   // A macro name at its full length, with characters of every kind, is shown as it is.

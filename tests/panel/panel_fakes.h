@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "panel/editors/editor_windows.h"
 #include "panel/main_state.h"
 #include "panel/panel_services.h"
@@ -253,7 +254,24 @@ class FakeEditors {
     FakeEditors& owner_;
   };
 
-  EditorWindows Windows() { return {&assignments, &properties, &illumination, &menu, &gameList, &character}; }
+  // The macro editor: what it was opened on, and the records it hands back in turn (closed
+  // without saving when none is left).
+  class FakeMacroEditor : public MacroEditorWindow {
+   public:
+    std::optional<Macro> Edit(QWidget*, const Macro* existing) override {
+      opened.push_back(existing ? std::optional<std::u16string>(FieldText(existing->name)) : std::nullopt);
+      if (saves.empty()) return std::nullopt;
+      std::optional<Macro> next = saves.front();
+      saves.pop_front();
+      return next;
+    }
+    std::vector<std::optional<std::u16string>> opened;  // the names of the macros edited; nothing for new
+    std::deque<std::optional<Macro>> saves;
+  };
+
+  EditorWindows Windows() {
+    return {&assignments, &properties, &illumination, &menu, &macroEditor, &gameList, &character};
+  }
   // The calls so far, and none kept.
   std::vector<std::string> Taken() {
     std::vector<std::string> out;
@@ -267,6 +285,7 @@ class FakeEditors {
   FakeDrawer properties{*this, "properties"};
   FakeDrawer illumination{*this, "illumination"};
   FakeMenu menu{*this};
+  FakeMacroEditor macroEditor;
   FakeGameList gameList{*this};
   FakeCharacter character{*this};
 };
