@@ -94,9 +94,14 @@ void MacroPlayer::MacroRelease(int m, int profile) {
 // before the key's first event); a key changing direction gets 1 ms first.
 void MacroPlayer::PlayEvent(const MacroEvent& e, int (&seen)[256], uint32_t pause) {
   if (seen[e.virtualKey] != -1 && seen[e.virtualKey] != e.keyUp) clock_.Sleep(1);
-  // Left and right modifiers of a recording are played as the generic key.
-  int key = static_cast<int>(GenericModifier(static_cast<uint32_t>(e.virtualKey)));
-  SendKey(static_cast<uint16_t>(key), static_cast<uint16_t>(MapVirtualKeyW(key, 0) & 0xFF), e.keyUp ? kKeyUp : 0, 0);
+  // Left and right modifiers of a recording are played as the generic key, on its own side: the
+  // right one's scan code, and the extended flag for right Ctrl and right Alt, as the keyboard
+  // itself reports them, so that a right-hand key is typed again by the right-hand key.
+  const uint32_t recorded = e.virtualKey;
+  const int key = static_cast<int>(GenericModifier(recorded));
+  uint32_t flags = e.keyUp ? kKeyUp : 0;
+  if (recorded == VK_RCONTROL || recorded == VK_RMENU) flags |= kExtendedKey;
+  SendKey(static_cast<uint16_t>(key), static_cast<uint16_t>(MapVirtualKeyW(recorded, 0) & 0xFF), flags, 0);
   clock_.Sleep(pause);
   seen[e.virtualKey] = e.keyUp;
 }

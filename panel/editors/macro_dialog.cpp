@@ -375,6 +375,11 @@ void CMacroDialog::DrawContent(QPainter& p) {
 
 std::optional<Macro> MacroDialogRunner::Edit(QWidget* over, const Macro* existing) {
   CMacroDialog dialog(programFolder_, existing, over);
+  // Over the middle of the panel's main window (the drawer's owner).
+  if (QWidget* main = over ? over->window()->parentWidget() : nullptr; main || over) {
+    const QRect around = (main ? main : over)->frameGeometry();
+    dialog.move(around.center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+  }
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.result();
 }

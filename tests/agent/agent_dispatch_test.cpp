@@ -869,7 +869,9 @@ TEST_F(DispatchTest, ANegativeStoredDelayIsNoPause) {
   EXPECT_EQ(TakeRealPauses(), (Pauses{1, 100}));
 }
 
-TEST_F(DispatchTest, LeftAndRightModifiersAreReplayedAsTheGenericKeys) {
+// Left and right modifiers are replayed as the generic keys, each on its own side: the right
+// Shift's scan code, the extended flag of right Ctrl and right Alt, as the keyboard reports them.
+TEST_F(DispatchTest, LeftAndRightModifiersAreReplayedAsTheGenericKeysOnTheirOwnSide) {
   StartAgent();
   SetMacro(0, {Event(VK_LSHIFT, 0, 0), Event('A', 0, 0), Event('A', 1, 0), Event(VK_RSHIFT, 1, 0),
                Event(VK_RCONTROL, 0, 0), Event(VK_RCONTROL, 1, 0), Event(VK_LMENU, 0, 0), Event(VK_RMENU, 1, 0),
@@ -877,9 +879,10 @@ TEST_F(DispatchTest, LeftAndRightModifiersAreReplayedAsTheGenericKeys) {
   Assign(5, 1000);
   Extra(0x1);
   EXPECT_EQ(Taken(), (Inputs{Layout(kUsLayout), KeyScan(VK_SHIFT, 0x2A, kDown), PlayedKey('A', kDown),
-                             PlayedKey('A', kUp), KeyScan(VK_SHIFT, 0x2A, kUp), KeyScan(VK_CONTROL, 0x1D, kDown),
-                             KeyScan(VK_CONTROL, 0x1D, kUp), KeyScan(VK_MENU, 0x38, kDown), KeyScan(VK_MENU, 0x38, kUp),
-                             KeyScan(VK_CONTROL, 0x1D, kDown), KeyScan(VK_CONTROL, 0x1D, kUp), Layout(kUsLayout)}));
+                             PlayedKey('A', kUp), KeyScan(VK_SHIFT, 0x36, kUp), KeyScan(VK_CONTROL, 0x1D, kExtDown),
+                             KeyScan(VK_CONTROL, 0x1D, kExtUp), KeyScan(VK_MENU, 0x38, kDown),
+                             KeyScan(VK_MENU, 0x38, kExtUp), KeyScan(VK_CONTROL, 0x1D, kDown),
+                             KeyScan(VK_CONTROL, 0x1D, kUp), Layout(kUsLayout)}));
   // The pause table goes by the keys as recorded: 160 down then 161 up is no change of direction.
   EXPECT_EQ(TakeRealPauses(), (Pauses{1, 1, 1, 100}));
 }
@@ -924,7 +927,7 @@ TEST_F(DispatchTest, PasteMacrosPasteOnReleaseInTheFormTheProgramInFrontReads) {
   m.sendKeyEvents[1] = Event(VK_TAB, 0, 0);
   Assign(5, 1007);
   const Inputs start = {PlayedKey(VK_RETURN, kDown), PlayedKey(VK_RETURN, kUp)};
-  const Inputs send = {PlayedKey(VK_SHIFT, kDown), PlayedKey(VK_TAB, kDown)};
+  const Inputs send = {KeyScan(VK_SHIFT, 0x36, kDown), PlayedKey(VK_TAB, kDown)};  // the right Shift
   const Inputs paste = {Key(VK_CONTROL, kDown), Key('V', kDown), Key('V', kUp), Key(VK_CONTROL, kUp)};
   struct Case {
     std::u16string front;

@@ -253,6 +253,65 @@ TEST_F(PanelProcessTest, FunctionsChosenInTheDrawerAndTheButtonMenuArePerformedB
       << Record().substr(from);
 }
 
+// A macro recorded in the macro editor from keys the X server delivers (Esc, the keypad's
+// Enter, the right Windows key and right Ctrl among them), saved, given to the fourth button and
+// applied: the agent plays those keys when the simulated mouse's button is pressed.
+TEST_F(PanelProcessTest, AMacroRecordedFromTheKeyboardIsPlayedByTheAgent) {
+  StartAll();
+  const std::string drawerTitle = "Button Assignments";
+  x_->Click(main_, 246 + 65, 100 + 13 + 52 * 3);  // the fourth label
+  XWindowBox drawer;
+  ASSERT_TRUE(WaitUntil([&] {
+    drawer = x_->Find(drawerTitle, 0);
+    return drawer && drawer.x == main_.x + main_.width - 20;
+  })) << "the drawer did not come out";
+  // The macro folder's New button (below the game commands' open folder), then the notice's
+  // Record button.
+  x_->Click(drawer, 6 + 35, 53 + 310 + 22 + 12);
+  const XWindowBox notice = x_->Find("Record a Macro");
+  ASSERT_TRUE(notice) << "no notice before recording";
+  x_->Click(notice, 108 + 70, 290 + 18);
+  const XWindowBox editor = x_->Find("Custom Macro");
+  ASSERT_TRUE(editor) << "the macro editor did not open";
+  // Drawn (its recorded keys' area white), and holding the keyboard: its area has the focus and
+  // the editor grabs the keyboard for it (there is no window manager here to give the focus).
+  ASSERT_TRUE(WaitUntil([&] { return x_->PixelAt(editor.x + 272 + 100, editor.y + 106 + 100) == 0xFFFFFF; }, 5000))
+      << "the macro editor did not draw itself";
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  for (const char* key : {"a", "Escape", "KP_Enter", "Super_R", "Control_R"}) ASSERT_TRUE(x_->Key(key)) << key;
+  x_->Click(editor, 130 + 150, 58 + 14);  // the name
+  x_->Type("Pull");
+  x_->Click(editor, 336 + 45, 394 + 15);  // OK
+  ASSERT_TRUE(x_->WaitGone("Custom Macro")) << "the editor stayed";
+  x_->Click(main_, 876 + 37, 506 + 15);  // Apply
+  ASSERT_TRUE(WaitUntil([&] {
+    auto set = Config();
+    return set->profiles[0].buttons[3].code == 1000 && FieldText(set->profiles[0].macros[0].name) == u"Pull";
+  })) << "the macro was not saved and given to the fourth button";
+  const Macro saved = Config()->profiles[0].macros[0];
+  const std::pair<int, int> expected[] = {{0x41, 0}, {0x41, 1}, {0x1B, 0}, {0x1B, 1}, {0x6C, 0},
+                                          {0x6C, 1}, {0x5C, 0}, {0x5C, 1}, {0xA3, 0}, {0xA3, 1}};
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(saved.events[i].virtualKey, expected[i].first) << i;
+    EXPECT_EQ(saved.events[i].keyUp, expected[i].second) << i;
+  }
+  EXPECT_EQ(saved.events[std::size(expected)].virtualKey, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the agent's pause before its reload
+  const size_t from = Record().size();
+  ASSERT_EQ(sim_->Command({"press", "1038"}).status, 0);
+  ASSERT_EQ(sim_->Command({"release", "1038"}).status, 0);
+  // Right Ctrl is played as Ctrl with the extended flag, as the keyboard itself reports it.
+  ASSERT_TRUE(WaitUntil([&] { return Record().find("key vk=17 scan=29 flags=3 ", from) != std::string::npos; }, 5000))
+      << Record().substr(from);
+  const std::string played = Record().substr(from);
+  size_t at = 0;
+  for (const char* vk : {"vk=65 ", "vk=27 ", "vk=108 ", "vk=92 ", "vk=17 scan=29 flags=1 "}) {
+    at = played.find(vk, at);
+    EXPECT_NE(at, std::string::npos) << vk << " in order in " << played;
+    if (at == std::string::npos) break;
+  }
+}
+
 // Profile 3 dragged onto profile 5 and the question confirmed: profile 5 becomes a copy.
 TEST_F(PanelProcessTest, AProfileDraggedOntoAnotherAndConfirmedIsCopied) {
   auto set = std::make_unique<ProfileSet>();
