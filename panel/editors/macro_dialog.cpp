@@ -167,7 +167,10 @@ void CMacroDialog::KeyEvent(unsigned long keysym, bool up, bool autoRepeat, uint
   const uint16_t vk = VirtualKeyOfKeysym(keysym);
   const KeyCapture::Outcome outcome = rules_.Key(up, vk, autoRepeat ? kKeyFlagRepeat : 0, timeMs);
   switch (outcome) {
-    case KeyCapture::Outcome::kAccepted: Say({}); break;
+    case KeyCapture::Outcome::kAccepted:
+      // What was said of a key goes with the next key kept; what was said of the keyboard stays.
+      if (notice_ == kKeyNotRecordedNotice || notice_ == kAreaFullNotice) Say({});
+      break;
     case KeyCapture::Outcome::kNotRecordable:
       if (!up) Say(kKeyNotRecordedNotice);
       break;
