@@ -124,6 +124,8 @@ uint16_t VirtualKeyOfKeysym(unsigned long keysym) {
       {x11::kKeypadRight, VK_RIGHT}, {x11::kKeypadDown, VK_DOWN}, {x11::kKeypadPrior, VK_PRIOR},
       {x11::kKeypadNext, VK_NEXT}, {x11::kKeypadEnd, VK_END}, {x11::kKeypadBegin, VK_CLEAR},
       {x11::kKeypadInsert, VK_INSERT}, {x11::kKeypadDelete, VK_DELETE},
+      // Alt with Shift held is Meta.
+      {x11::kMetaL, VK_LMENU}, {x11::kMetaR, VK_RMENU},
   };
   for (const auto& [shifted, vk] : kShifted)
     if (shifted == keysym) return vk;

@@ -80,6 +80,8 @@
   K(kIsoLeftTab, XK_ISO_Left_Tab, 0xfe20)                       \
   K(kSysReq, XK_Sys_Req, 0xff15)                                \
   K(kBreak, XK_Break, 0xff6b)                                   \
+  K(kMetaL, XK_Meta_L, 0xffe7)                                  \
+  K(kMetaR, XK_Meta_R, 0xffe8)                                  \
   K(kXf86Sleep, XF86XK_Sleep, 0x1008ff2f)                       \
   K(kXf86Back, XF86XK_Back, 0x1008ff26)                         \
   K(kXf86Forward, XF86XK_Forward, 0x1008ff27)                   \

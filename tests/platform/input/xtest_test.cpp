@@ -85,7 +85,7 @@ TEST(InputXTestKeysyms, KeysymsGoBackToTheirVirtualKeys) {
       {"less", VK_OEM_COMMA}, {"greater", VK_OEM_PERIOD}, {"question", VK_OEM_2}, {"ISO_Left_Tab", VK_TAB},
       {"Sys_Req", VK_SNAPSHOT}, {"Break", VK_PAUSE}, {"KP_Home", VK_HOME},      {"KP_End", VK_END},
       {"KP_Insert", VK_INSERT}, {"KP_Delete", VK_DELETE}, {"KP_Begin", VK_CLEAR}, {"KP_Prior", VK_PRIOR},
-      {"KP_Up", VK_UP},      {"KP_Enter", VK_SEPARATOR},
+      {"KP_Up", VK_UP},      {"KP_Enter", VK_SEPARATOR}, {"Meta_L", VK_LMENU},     {"Meta_R", VK_RMENU},
       {"ISO_Level3_Shift", 0}, {"adiaeresis", 0},   {"Cyrillic_a", 0},         {"dead_acute", 0},
   };
   for (const auto& [name, vk] : cases) EXPECT_EQ(VirtualKeyOfKeysym(Keysym(name)), vk) << name;

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/XKBlib.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -231,6 +232,10 @@ XClient::PointerControl XClient::GetPointerControl() {
 }
 
 unsigned long XClient::Keysym(const char* name) { return XStringToKeysym(name); }
+
+unsigned long XClient::KeysymOfKeycode(unsigned keycode, int level) {
+  return impl_->display ? XkbKeycodeToKeysym(impl_->display, static_cast<KeyCode>(keycode), 0, level) : 0;
+}
 
 unsigned XClient::KeycodeOf(unsigned long keysym) {
   return impl_->display ? XKeysymToKeycode(impl_->display, keysym) : 0;

@@ -61,6 +61,9 @@ class XClient {
 
   // The keysym of a name as Xlib spells it ("c", "KP_Enter"); 0 for an unknown name.
   static unsigned long Keysym(const char* name);
+  // The keysym the server's keymap gives `keycode` in its first group at `level` (0 plain,
+  // 1 with Shift or, on the keypad, with Num Lock); 0 when none.
+  unsigned long KeysymOfKeycode(unsigned keycode, int level);
   // The keycode of a key carrying `keysym` in the server's keymap; 0 when none does.
   unsigned KeycodeOf(unsigned long keysym);
 
