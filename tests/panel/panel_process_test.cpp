@@ -256,28 +256,34 @@ TEST_F(PanelProcessTest, FunctionsChosenInTheDrawerAndTheButtonMenuArePerformedB
 // A macro recorded in the macro editor from keys the X server delivers (Esc, the keypad's
 // Enter, the right Windows key and right Ctrl among them), saved, given to the fourth button and
 // applied: the agent plays those keys when the simulated mouse's button is pressed.
-TEST_F(PanelProcessTest, AMacroRecordedFromTheKeyboardIsPlayedByTheAgent) {
-  StartAll();
-  const std::string drawerTitle = "Button Assignments";
-  x_->Click(main_, 246 + 65, 100 + 13 + 52 * 3);  // the fourth label
+// Clicks the fourth label, the macro folder's New button and the notice's Record button: the
+// macro editor, drawn and holding the keyboard.
+XWindowBox OpenNewMacro(XDriver& x, const XWindowBox& main) {
+  x.Click(main, 246 + 65, 100 + 13 + 52 * 3);  // the fourth label
   XWindowBox drawer;
-  ASSERT_TRUE(WaitUntil([&] {
-    drawer = x_->Find(drawerTitle, 0);
-    return drawer && drawer.x == main_.x + main_.width - 20;
-  })) << "the drawer did not come out";
-  // The macro folder's New button (below the game commands' open folder), then the notice's
-  // Record button.
-  x_->Click(drawer, 6 + 35, 53 + 310 + 22 + 12);
-  const XWindowBox notice = x_->Find("Record a Macro");
-  ASSERT_TRUE(notice) << "no notice before recording";
-  x_->Click(notice, 108 + 70, 290 + 18);
-  const XWindowBox editor = x_->Find("Custom Macro");
-  ASSERT_TRUE(editor) << "the macro editor did not open";
+  if (!WaitUntil([&] {
+        drawer = x.Find("Button Assignments", 0);
+        return drawer && drawer.x == main.x + main.width - 20;
+      }))
+    return {};
+  // The macro folder's New button, below the game commands' open folder.
+  x.Click(drawer, 6 + 35, 53 + 310 + 22 + 12);
+  const XWindowBox notice = x.Find("Record a Macro");
+  if (!notice) return {};
+  x.Click(notice, 108 + 70, 290 + 18);
+  const XWindowBox editor = x.Find("Custom Macro");
+  if (!editor) return {};
   // Drawn (its recorded keys' area white), and holding the keyboard: its area has the focus and
   // the editor grabs the keyboard for it (there is no window manager here to give the focus).
-  ASSERT_TRUE(WaitUntil([&] { return x_->PixelAt(editor.x + 272 + 100, editor.y + 106 + 100) == 0xFFFFFF; }, 5000))
-      << "the macro editor did not draw itself";
+  if (!WaitUntil([&] { return x.PixelAt(editor.x + 272 + 100, editor.y + 106 + 100) == 0xFFFFFF; }, 5000)) return {};
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  return editor;
+}
+
+TEST_F(PanelProcessTest, AMacroRecordedFromTheKeyboardIsPlayedByTheAgent) {
+  StartAll();
+  const XWindowBox editor = OpenNewMacro(*x_, main_);
+  ASSERT_TRUE(editor) << "the macro editor did not open";
   for (const char* key : {"a", "Escape", "KP_Enter", "Super_R", "Control_R"}) ASSERT_TRUE(x_->Key(key)) << key;
   x_->Click(editor, 130 + 150, 58 + 14);  // the name
   x_->Type("Pull");
@@ -310,6 +316,67 @@ TEST_F(PanelProcessTest, AMacroRecordedFromTheKeyboardIsPlayedByTheAgent) {
     EXPECT_NE(at, std::string::npos) << vk << " in order in " << played;
     if (at == std::string::npos) break;
   }
+}
+
+// Recorded delays are the real gaps between the keys as the X server time-stamps them; a
+// copy-and-paste macro, typed into its text box, puts its text on the clipboard and sends its
+// keys when played.
+TEST_F(PanelProcessTest, RecordedPausesAreTheRealGapsAndAPasteMacroSendsItsText) {
+  StartAll();
+  XWindowBox editor = OpenNewMacro(*x_, main_);
+  ASSERT_TRUE(editor) << "the macro editor did not open";
+  x_->Click(editor, 32 + 11, 144 + 11);  // Record delay
+  x_->Click(editor, 272 + 100, 106 + 100);  // the keys' area again: it takes the keyboard
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // The server has handled a's release when Key returns; b's press goes after the sleep.
+  x_->Key("a");
+  const auto released = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const double gap = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - released).count();
+  x_->Key("b");
+  x_->Click(editor, 336 + 45, 394 + 15);  // OK
+  ASSERT_TRUE(x_->WaitGone("Custom Macro"));
+  // The second macro: copy and paste.
+  const XWindowBox drawer = x_->Find("Button Assignments");
+  ASSERT_TRUE(drawer);
+  x_->Click(drawer, 6 + 35, 53 + 90 + 22 + 12);  // New, the macro folder now open
+  const XWindowBox notice = x_->Find("Record a Macro");
+  ASSERT_TRUE(notice);
+  x_->Click(notice, 108 + 70, 290 + 18);
+  editor = x_->Find("Custom Macro");
+  ASSERT_TRUE(editor);
+  ASSERT_TRUE(WaitUntil([&] { return x_->PixelAt(editor.x + 272 + 100, editor.y + 106 + 100) == 0xFFFFFF; }, 5000));
+  x_->Click(editor, 32 + 11, 208 + 11);  // Copy & paste
+  x_->Click(editor, 272 + 100, 106 + 100);  // its text
+  x_->Type("/cheer");
+  x_->Click(editor, 336 + 45, 394 + 15);  // OK
+  ASSERT_TRUE(x_->WaitGone("Custom Macro"));
+  x_->Click(main_, 876 + 37, 506 + 15);  // Apply
+  ASSERT_TRUE(WaitUntil([&] {
+    auto set = Config();
+    return FieldText(set->profiles[0].macros[1].pasteText) == u"/cheer";
+  })) << "the macros were not saved";
+  auto set = Config();
+  const Macro& timed = set->profiles[0].macros[0];
+  EXPECT_EQ(timed.delayMode, kDelayRecorded);
+  EXPECT_EQ(timed.events[0].virtualKey, 0x41);
+  EXPECT_EQ(timed.events[2].virtualKey, 0x42);
+  // a down to a up is immediate; a up to b down is the pause slept here: not less (the server
+  // stamps each key when it handles it), and more only by the time b takes to reach it.
+  EXPECT_LT(timed.events[0].delay, 20);
+  EXPECT_GE(timed.events[1].delay, gap - 2.0);
+  EXPECT_LE(timed.events[1].delay, gap + 40.0);
+  const Macro& paste = set->profiles[0].macros[1];
+  EXPECT_EQ(paste.delayMode, kDelayCopyPaste);
+  EXPECT_EQ(set->profiles[0].buttons[3].code, 1001) << "the last saved went to the edited button";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the agent's pause before its reload
+  const size_t from = Record().size();
+  ASSERT_EQ(sim_->Command({"press", "1038"}).status, 0);
+  ASSERT_EQ(sim_->Command({"release", "1038"}).status, 0);
+  ASSERT_TRUE(WaitUntil([&] { return Record().find("/cheer", from) != std::string::npos; }, 5000)) << Record().substr(from);
+  const std::string played = Record().substr(from);
+  EXPECT_NE(played.find("clipboard"), std::string::npos) << played;
+  EXPECT_NE(played.find("key vk=13 "), std::string::npos) << "the start and send keys (Enter): " << played;
 }
 
 // Profile 3 dragged onto profile 5 and the question confirmed: profile 5 becomes a copy.
