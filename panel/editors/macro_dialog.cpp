@@ -55,18 +55,12 @@ CMacroDialog::CMacroDialog(const std::string& programFolder, const Macro* existi
   setup.section = QStringLiteral("MACRO");
   for (const char* k : kButtonKeys) setup.buttonKeys << Key(k);
   setup.dragByBackground = true;
+  // The buttons' pressed and hovered pictures come after the first frame.
+  setup.deferButtonStates = true;
   SetUpSkin(setup, QSize(640, 440));
   setModal(true);
   const SkinTextEntry title = skin_.Text(QStringLiteral("CUSTOM_MACRO"));
   setWindowTitle(title.text.isEmpty() ? QStringLiteral("Custom Macro") : title.text);
-  // The paste layout's pictures.
-  const auto skins = ReadSkinSection(SkinDataPath(programFolder, "Skins.xml"), QStringLiteral("MACRO"));
-  auto load = [&](const char* key, QImage& image) {
-    if (auto it = skins.find(Key(key)); it != skins.end()) LoadSkinImage(SkinImagePath(programFolder, it->second), image);
-  };
-  load("MACRO_PASTE_NORMAL", pasteImages_.normal);
-  load("MACRO_PASTE_DOWN", pasteImages_.down);
-  load("MACRO_PASTE_OVER", pasteImages_.over);
   LoadSkinImage(SkinDataPath(programFolder, "skins/marker_down.png"), downMarker_);
   LoadSkinImage(SkinDataPath(programFolder, "skins/marker_up.png"), upMarker_);
 
@@ -205,8 +199,22 @@ void CMacroDialog::SetMode(int mode) {
   (rules_.pasteLayout() ? send_ : events_)->setFocus();
 }
 
+void CMacroDialog::LoadPastePictures() {
+  if (pasteLoaded_) return;
+  pasteLoaded_ = true;
+  const auto skins = ReadSkinSection(SkinDataPath(programFolder_, "Skins.xml"), QStringLiteral("MACRO"));
+  auto load = [&](const char* key, QImage& image) {
+    if (auto it = skins.find(Key(key)); it != skins.end()) LoadSkinImage(SkinImagePath(programFolder_, it->second), image);
+  };
+  load("MACRO_PASTE_NORMAL", pasteImages_.normal);
+  load("MACRO_PASTE_DOWN", pasteImages_.down);
+  load("MACRO_PASTE_OVER", pasteImages_.over);
+}
+
 void CMacroDialog::ApplyLayout() {
   const bool paste = rules_.pasteLayout();
+  // The paste layout's pictures, the first time it shows.
+  if (paste) LoadPastePictures();
   // The window's pictures, and the buttons cut from them again.
   if (paste && !pasteImages_.normal.isNull()) {
     if (normalImages_.normal.isNull()) normalImages_ = skin_.images;

@@ -79,6 +79,7 @@ class CMacroDialog : public SkinnedWindow<QDialog> {
 
   void SetMode(int mode);
   void ApplyLayout();
+  void LoadPastePictures();
   void ShowTokens();
   void Save();
   void Say(std::u16string_view notice);
@@ -91,6 +92,7 @@ class CMacroDialog : public SkinnedWindow<QDialog> {
   std::optional<Macro> result_;
   SkinImages pasteImages_;
   SkinImages normalImages_;  // the normal layout's, kept while the paste layout shows
+  bool pasteLoaded_ = false;
   QImage downMarker_, upMarker_;
   CVesperMacroDisplay* events_ = nullptr;
   CVesperMacroDisplay* start_ = nullptr;
