@@ -147,7 +147,7 @@ CMacroDialog::CMacroDialog(const std::string& programFolder, const Macro* existi
   (rules_.pasteLayout() ? send_ : events_)->setFocus();
 }
 
-CMacroDialog::~CMacroDialog() { DisplayFocus(false); }
+CMacroDialog::~CMacroDialog() { ReleaseKeyboard(); }
 
 CBitmapBtn* CMacroDialog::Button(const char* key) const { return skin_.Button(Key(key)); }
 
@@ -331,6 +331,10 @@ void CMacroDialog::DisplayFocus(bool in) {
   // Focus moving from one display to another keeps both.
   const QWidget* next = QApplication::focusWidget();
   if (next == events_ || next == start_ || next == send_) return;
+  ReleaseKeyboard();
+}
+
+void CMacroDialog::ReleaseKeyboard() {
   if (grabbed_) {
     if (QWindow* window = windowHandle()) window->setKeyboardGrabEnabled(false);
     grabbed_ = false;

@@ -85,6 +85,8 @@ class CMacroDialog : public SkinnedWindow<QDialog> {
   void Say(std::u16string_view notice);
   // A display got or lost the keyboard: the Windows keys' grab and the US layout with it.
   void DisplayFocus(bool in);
+  // The grab let go and the layout before given back (focus gone from the displays, or closed).
+  void ReleaseKeyboard();
   bool Capturing() const;
 
   std::string programFolder_;

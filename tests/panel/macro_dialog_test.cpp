@@ -14,7 +14,10 @@
 #include "base/text.h"
 #include "panel/editors/macro_display.h"
 #include "platform/input/input_codes.h"
+#include "platform/x11/xkb_groups.h"
 #include "skin/bitmap_button.h"
+#include "tests/test_support.h"
+#include "tests/x11_server.h"
 
 namespace orv {
 namespace {
@@ -213,6 +216,34 @@ TEST_F(MacroDialogTest, TheDisplayBreaksLinesAndScrolls) {
   EXPECT_EQ(area.firstLine(), area.lineCount() - area.visibleLines()) << "at the end";
   EXPECT_TRUE(area.scrollBar()->isVisible());
   EXPECT_EQ(d->rules().recording().count(), 302);
+}
+
+// With a German and a US group, the US one is in force while a key area has the focus, and the
+// group before comes back when the focus goes to an edit or the editor closes.
+TEST_F(MacroDialogTest, TheUsLayoutIsInForceWhileAnAreaHasTheFocus) {
+  test::XvfbServer xvfb;
+  if (xvfb.display().empty()) GTEST_SKIP() << "Xvfb could not be started";
+  const std::string command = "setxkbmap -display " + xvfb.display() + " -layout de,us 2>/dev/null";
+  if (std::system(command.c_str()) != 0) GTEST_SKIP() << "setxkbmap could not give the server two layouts";
+  std::unique_ptr<x11::XkbGroups> groups = x11::XkbGroups::Connect();
+  ASSERT_TRUE(groups && groups->Available());
+  ASSERT_EQ(groups->UsGroup(), 1);
+  ASSERT_TRUE(groups->Lock(0));
+  auto d = Open();
+  d->nameEdit()->setFocus();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(test::WaitUntil([&] { return groups->Current() == 0; }, 2000)) << "the German group while typing a name";
+  d->eventArea()->setFocus();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(test::WaitUntil([&] { return groups->Current() == 1; }, 2000)) << "the US group while recording";
+  d->nameEdit()->setFocus();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(test::WaitUntil([&] { return groups->Current() == 0; }, 2000)) << "the German group back";
+  d->eventArea()->setFocus();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(test::WaitUntil([&] { return groups->Current() == 1; }, 2000));
+  d.reset();
+  EXPECT_TRUE(test::WaitUntil([&] { return groups->Current() == 0; }, 2000)) << "the German group after the editor";
 }
 
 }  // namespace
