@@ -332,6 +332,14 @@ TEST_F(PanelProcessTest, AMacroRecordedFromTheKeyboardIsPlayedByTheAgent) {
 // keys when played.
 TEST_F(PanelProcessTest, RecordedPausesAreTheRealGapsAndAPasteMacroSendsItsText) {
   StartAll();
+  const auto apply = [&] { x_->Click(main_, 876 + 37, 506 + 15); };
+  const auto play = [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the agent's pause before its reload
+    const size_t from = Record().size();
+    EXPECT_EQ(sim_->Command({"press", "1038"}).status, 0);
+    EXPECT_EQ(sim_->Command({"release", "1038"}).status, 0);
+    return from;
+  };
   XWindowBox editor = OpenNewMacro(*x_, main_);
   ASSERT_TRUE(editor) << "the macro editor did not open";
   x_->Click(editor, 32 + 11, 144 + 11);  // Record delay
@@ -345,7 +353,32 @@ TEST_F(PanelProcessTest, RecordedPausesAreTheRealGapsAndAPasteMacroSendsItsText)
   x_->Key("b");
   x_->Click(editor, 336 + 45, 394 + 15);  // OK
   ASSERT_TRUE(x_->WaitGone("Custom Macro"));
-  // The second macro: copy and paste.
+  apply();
+  ASSERT_TRUE(WaitUntil([&] { return Config()->profiles[0].buttons[3].code == 1000; })) << "the macro was not saved";
+  const Macro timed = Config()->profiles[0].macros[0];
+  EXPECT_EQ(timed.delayMode, kDelayRecorded);
+  EXPECT_EQ(timed.events[0].virtualKey, 0x41);
+  EXPECT_EQ(timed.events[2].virtualKey, 0x42);
+  // a down to a up is immediate; a up to b down is the pause slept here: not less (the server
+  // stamps each key when it handles it), and more only by the time b takes to reach it.
+  EXPECT_LT(timed.events[0].delay, 20);
+  EXPECT_GE(timed.events[1].delay, gap - 2.0);
+  EXPECT_LE(timed.events[1].delay, gap + 40.0);
+  // Played, the pause between a's release and b's press is the one stored, on the agent's clock.
+  size_t from = play();
+  ASSERT_TRUE(WaitUntil([&] { return Record().find("key vk=66 ", from) != std::string::npos; }, 5000)) << Record().substr(from);
+  const std::string played = Record().substr(from);
+  const auto timeOf = [&](const std::string& line) {
+    const size_t at = played.find(line);
+    const size_t t = at == std::string::npos ? at : played.find(" t=", at);
+    return t == std::string::npos ? -1L : std::atol(played.c_str() + t + 3);
+  };
+  const long up = timeOf("key vk=65 scan=30 flags=2 "), down = timeOf("key vk=66 scan=48 flags=0 ");
+  ASSERT_GE(up, 0) << played;
+  ASSERT_GE(down, 0) << played;
+  EXPECT_NEAR(static_cast<double>(down - up), timed.events[1].delay, 16.0) << played;
+
+  // The second macro, for the same button: copy and paste.
   const XWindowBox drawer = x_->Find("Button Assignments");
   ASSERT_TRUE(drawer);
   x_->Click(drawer, 6 + 35, 53 + 90 + 22 + 12);  // New, the macro folder now open
@@ -360,32 +393,17 @@ TEST_F(PanelProcessTest, RecordedPausesAreTheRealGapsAndAPasteMacroSendsItsText)
   x_->Type("/cheer");
   x_->Click(editor, 336 + 45, 394 + 15);  // OK
   ASSERT_TRUE(x_->WaitGone("Custom Macro"));
-  x_->Click(main_, 876 + 37, 506 + 15);  // Apply
+  apply();
   ASSERT_TRUE(WaitUntil([&] {
     auto set = Config();
-    return FieldText(set->profiles[0].macros[1].pasteText) == u"/cheer";
-  })) << "the macros were not saved";
-  auto set = Config();
-  const Macro& timed = set->profiles[0].macros[0];
-  EXPECT_EQ(timed.delayMode, kDelayRecorded);
-  EXPECT_EQ(timed.events[0].virtualKey, 0x41);
-  EXPECT_EQ(timed.events[2].virtualKey, 0x42);
-  // a down to a up is immediate; a up to b down is the pause slept here: not less (the server
-  // stamps each key when it handles it), and more only by the time b takes to reach it.
-  EXPECT_LT(timed.events[0].delay, 20);
-  EXPECT_GE(timed.events[1].delay, gap - 2.0);
-  EXPECT_LE(timed.events[1].delay, gap + 40.0);
-  const Macro& paste = set->profiles[0].macros[1];
-  EXPECT_EQ(paste.delayMode, kDelayCopyPaste);
-  EXPECT_EQ(set->profiles[0].buttons[3].code, 1001) << "the last saved went to the edited button";
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the agent's pause before its reload
-  const size_t from = Record().size();
-  ASSERT_EQ(sim_->Command({"press", "1038"}).status, 0);
-  ASSERT_EQ(sim_->Command({"release", "1038"}).status, 0);
+    return FieldText(set->profiles[0].macros[1].pasteText) == u"/cheer" && set->profiles[0].buttons[3].code == 1001;
+  })) << "the paste macro was not saved and given to the button";
+  EXPECT_EQ(Config()->profiles[0].macros[1].delayMode, kDelayCopyPaste);
+  from = play();
   ASSERT_TRUE(WaitUntil([&] { return Record().find("/cheer", from) != std::string::npos; }, 5000)) << Record().substr(from);
-  const std::string played = Record().substr(from);
-  EXPECT_NE(played.find("clipboard"), std::string::npos) << played;
-  EXPECT_NE(played.find("key vk=13 "), std::string::npos) << "the start and send keys (Enter): " << played;
+  const std::string pasted = Record().substr(from);
+  EXPECT_NE(pasted.find("clipboard"), std::string::npos) << pasted;
+  EXPECT_NE(pasted.find("key vk=13 "), std::string::npos) << "the start and send keys (Enter): " << pasted;
 }
 
 // Profile 3 dragged onto profile 5 and the question confirmed: profile 5 becomes a copy.
