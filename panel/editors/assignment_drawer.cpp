@@ -57,11 +57,8 @@ CAdvanceFunctionDlg::CAdvanceFunctionDlg(const DrawerContext& context)
       PostToWindow(context_.mainWindow, UM_SLIDE_CLOSE, 0, kSlideAssignmentsIn);
     });
   }
-  folders_ = ReadFunctionFolders(installFolder_);
-  bar_ = new CTaskBar(installFolder_, this, kFolderBarRect);
-  for (int i = 0; i < 4; ++i) bar_->AddFolder(Q(folders_.captions[i]), nullptr, kFolderHeights[i]);
-  if (CBitmapBtn* b = bar_->newButton()) b->SetTooltip(b->caption, true);
-  if (CBitmapBtn* b = bar_->deleteButton()) b->SetTooltip(b->caption, true);
+  // The folder bar, the tree and the lists come right after the first frame (a slide's first
+  // step shows nothing of the drawer), or as soon as something needs them.
   QTimer::singleShot(0, this, [this] { BuildControls(); });
 }
 
@@ -71,6 +68,11 @@ CBitmapBtn* CAdvanceFunctionDlg::closeButton() const { return skin_.Button(QStri
 
 void CAdvanceFunctionDlg::BuildControls() {
   if (tree_) return;
+  folders_ = ReadFunctionFolders(installFolder_);
+  bar_ = new CTaskBar(installFolder_, this, kFolderBarRect);
+  for (int i = 0; i < 4; ++i) bar_->AddFolder(Q(folders_.captions[i]), nullptr, kFolderHeights[i]);
+  if (CBitmapBtn* b = bar_->newButton()) b->SetTooltip(b->caption, true);
+  if (CBitmapBtn* b = bar_->deleteButton()) b->SetTooltip(b->caption, true);
   LoadSkinImage(SkinDataPath(installFolder_, "skins/scrollbar.png"), scrollImage_);
   LoadSkinImage(SkinDataPath(installFolder_, "skins/bullet.png"), bullet_);
   tree_ = new CTreeCtrlEx(bar_);
@@ -108,6 +110,7 @@ void CAdvanceFunctionDlg::BuildControls() {
     bar_->SetFolderControl(i, SkinScrollWindow(control, scrollImage_));
   }
   bar_->WatchMacroList(macros_);
+  bar_->show();
   // What was asked for before the controls were there.
   if (set_) FillLists(*set_);
   UpdateMacroFolder();

@@ -31,9 +31,9 @@ class CAdvanceFunctionDlg : public SkinnedWindow<QWidget> {
   static constexpr QRect kFolderBarRect{QPoint(0, 53), QPoint(175, 439)};
   static constexpr int kFolderHeights[4] = {220, 200, 240, 240};
 
-  // A hidden window beside `context.mainWindow` (a tool window of it). Its picture, title,
-  // close button and folder headers are made at once; the tree and the lists right after its
-  // first frame (or when first needed), while a slide's first steps show nothing of it yet.
+  // A hidden window beside `context.mainWindow` (a tool window of it). Its picture, title and
+  // close button are made at once; the folder bar with the tree and the lists right after its
+  // first frame (or when first needed), while a slide's first step shows nothing of it yet.
   explicit CAdvanceFunctionDlg(const DrawerContext& context);
   ~CAdvanceFunctionDlg() override;
 
@@ -46,20 +46,19 @@ class CAdvanceFunctionDlg : public SkinnedWindow<QWidget> {
   // Opens the folder of the edited button's function and selects its row or command; closes
   // every folder for a function no folder offers. Before the controls are made: once they are.
   void ShowCurrentAssignment();
-  // Makes the tree and the lists now, if they are not made yet.
+  // Makes the folder bar, the tree and the lists now, if they are not made yet.
   void BuildControls();
   bool controlsBuilt() const { return tree_ != nullptr; }
 
   LResult SkinMessage(uint32_t code, WParam w, LParam l) override;
 
-  CTaskBar* folderBar() const { return bar_; }
   // The controls, made first if need be.
+  CTaskBar* folderBar() { return BuildControls(), bar_; }
   CTreeCtrlEx* tree() { return BuildControls(), tree_; }
   CListBoxEx* pointerSpeedList() { return BuildControls(), pointerSpeeds_; }
   CListBoxEx* profileList() { return BuildControls(), profiles_; }
   CListBoxEx* macroList() { return BuildControls(), macros_; }
   CBitmapBtn* closeButton() const;
-  const FunctionFolders& folders() const { return folders_; }
 
  protected:
   void DrawContent(QPainter& p) override;

@@ -152,6 +152,17 @@ Macro MacroEditRules::Build(const MacroFields& fields) {
   m.loopSwitch = fields.loopOn ? 1 : 0;
   m.delayMode = delayMode_;
   std::copy(std::begin(eventStore_), std::end(eventStore_), m.events);
+  // A key still down at the end (its release went elsewhere: the focus left the area, or the
+  // editor closed while it was held) is released at the end, so that playing leaves none held.
+  int count = 0;
+  while (count < kMacroEventCount && m.events[count].virtualKey != 0) ++count;
+  for (int i = 0; i < count && count < kMacroEventCount; ++i) {
+    const MacroEvent& e = m.events[i];
+    if (e.keyUp) continue;
+    bool released = false;
+    for (int j = i + 1; j < count && !released; ++j) released = m.events[j].virtualKey == e.virtualKey;
+    if (!released) m.events[count++] = MacroEvent{e.virtualKey, 1, {0, 0}, 0};
+  }
   std::copy(std::begin(startStore_), std::end(startStore_), m.startKeyEvents);
   std::copy(std::begin(sendStore_), std::end(sendStore_), m.sendKeyEvents);
   m.startKey = fields.startKeyOn ? 1 : 0;

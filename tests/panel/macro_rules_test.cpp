@@ -174,7 +174,8 @@ TEST(MacroEditRules, AreasHoldTheirOwnKeysAndAClickStartsAfresh) {
   rules.Key(false, VK_C, 0, 0);
   Macro saved = rules.Build({});
   EXPECT_EQ(saved.events[0].virtualKey, VK_C);
-  EXPECT_EQ(saved.events[1].virtualKey, 0) << "only what came after the click";
+  EXPECT_EQ(saved.events[1].keyUp, 1) << "C, still down, released at the end";
+  EXPECT_EQ(saved.events[2].virtualKey, 0) << "only what came after the click";
   // The start and send keys hold two events each, and only in the paste layout.
   rules.SelectArea(MacroArea::kStartKey);
   EXPECT_EQ(rules.area(), MacroArea::kEvents);
@@ -273,6 +274,25 @@ TEST(MacroEditRules, TheEventsAreaHoldsThreeHundredTwentyEvents) {
   }
   EXPECT_EQ(accepted, kMacroEventCount);
   EXPECT_EQ(rules.Build({}).events[kMacroEventCount - 1].keyUp, 1);
+}
+
+// A key whose release went elsewhere (the focus left, the editor closed while it was held) is
+// released at the end of the saved macro, so that playing it leaves no key held.
+TEST(MacroEditRules, KeysStillDownAreReleasedAtTheEnd) {
+  MacroEditRules rules;
+  rules.SetDelayMode(kDelayNone);
+  rules.Key(false, VK_LSHIFT, 0, 0);
+  rules.Key(false, VK_A, 0, 0);
+  rules.Key(true, VK_A, 0, 0);
+  rules.Key(false, VK_B, 0, 0);
+  const Macro m = rules.Build({});
+  const std::vector<std::pair<int, int>> expected = {{VK_LSHIFT, 0}, {VK_A, 0}, {VK_A, 1}, {VK_B, 0},
+                                                     {VK_LSHIFT, 1}, {VK_B, 1}};
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(m.events[i].virtualKey, expected[i].first) << i;
+    EXPECT_EQ(m.events[i].keyUp, expected[i].second) << i;
+  }
+  EXPECT_EQ(m.events[expected.size()].virtualKey, 0);
 }
 
 TEST(PasteText, CharactersOutsideWindows1252AreFound) {
