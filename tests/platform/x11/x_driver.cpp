@@ -154,6 +154,16 @@ bool XDriver::Key(const std::string& name) {
   return true;
 }
 
+bool XDriver::KeyAfter(const std::string& name, unsigned pauseMs) {
+  const KeySym sym = XStringToKeysym(name.c_str());
+  if (sym == NoSymbol) return false;
+  const KeyCode code = XKeysymToKeycode(D(display_), sym);
+  XTestFakeKeyEvent(D(display_), code, True, pauseMs);
+  XTestFakeKeyEvent(D(display_), code, False, CurrentTime);
+  Sync();
+  return true;
+}
+
 void XDriver::Type(const std::string& text) {
   for (char c : text) {
     const std::string name(1, c);

@@ -41,6 +41,9 @@ class XDriver {
   void Drag(const XWindowBox& w, int fx, int fy, int tx, int ty);
   // One key by its X name ("Down", "Return", "a" ...); false for an unknown name.
   bool Key(const std::string& name);
+  // A key tapped `pauseMs` after the previous input, the X server keeping the pause itself (XTest
+  // delays the press by it), so that the server's own time stamps are that far apart.
+  bool KeyAfter(const std::string& name, unsigned pauseMs);
   void Type(const std::string& text);
   // The colour (0xRRGGBB) of a point of the screen; -1 when it cannot be read.
   long PixelAt(int x, int y);
