@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -109,7 +110,11 @@ int Run(const std::string& display) {
     }
     done = true;
   });
-  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+  // The editor waits for its events as a program does (a loop that spins would take the
+  // processor from the X server, which then stamps the keys late).
+  QTimer wake;
+  wake.start(20);
+  while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   typist.join();
   for (int i = 0; i < 50; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
   const KeyCapture& r = d.rules().recording();
