@@ -42,7 +42,8 @@ class XDriver {
   // One key by its X name ("Down", "Return", "a" ...); false for an unknown name.
   bool Key(const std::string& name);
   // A key tapped `pauseMs` after the previous input, the X server keeping the pause itself (XTest
-  // delays the press by it), so that the server's own time stamps are that far apart.
+  // delays the press by it), so that the server's own time stamps are that far apart. Unlike the
+  // others it returns without a settling pause (the next KeyAfter's pause starts at once).
   bool KeyAfter(const std::string& name, unsigned pauseMs);
   void Type(const std::string& text);
   // The colour (0xRRGGBB) of a point of the screen; -1 when it cannot be read.
