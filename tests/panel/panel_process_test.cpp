@@ -374,7 +374,9 @@ TEST_F(PanelProcessTest, RecordedPausesAreTheRealGapsAndAPasteMacroSendsItsText)
   const long up = timeOf("key vk=65 scan=30 flags=2 "), down = timeOf("key vk=66 scan=48 flags=0 ");
   ASSERT_GE(up, 0) << played;
   ASSERT_GE(down, 0) << played;
-  EXPECT_NEAR(static_cast<double>(down - up), timed.events[1].delay, 16.0) << played;
+  // Never shorter; longer only by what a slow build or a loaded machine adds to the agent's sleep.
+  EXPECT_GE(down - up, timed.events[1].delay - 2) << played;
+  EXPECT_LE(down - up, timed.events[1].delay + 250) << played;
 
   // The second macro, for the same button: copy and paste.
   const XWindowBox drawer = x_->Find("Button Assignments");
