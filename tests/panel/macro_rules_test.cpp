@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "platform/input/input_codes.h"
+#include "tests/platform/input/us_keyboard.h"
 
 namespace orv {
 namespace {
@@ -35,16 +36,7 @@ std::vector<int> Pauses(const KeyCapture& c) {
 
 // The keys of a US 104-key keyboard are recorded; media keys and keys it lacks are not.
 TEST(KeyCapture, TheKeysOfAUs104KeyboardAndNoOthers) {
-  std::vector<uint16_t> keys = {VK_ESCAPE, VK_SNAPSHOT, VK_SCROLL, VK_PAUSE, VK_OEM_3, VK_OEM_MINUS, VK_OEM_PLUS,
-                                VK_BACK, VK_TAB, VK_OEM_4, VK_OEM_6, VK_OEM_5, VK_CAPITAL, VK_OEM_1, VK_OEM_7,
-                                VK_RETURN, VK_LSHIFT, VK_OEM_COMMA, VK_OEM_PERIOD, VK_OEM_2, VK_RSHIFT, VK_LCONTROL,
-                                VK_LWIN, VK_LMENU, VK_SPACE, VK_RMENU, VK_RWIN, VK_APPS, VK_RCONTROL, VK_INSERT,
-                                VK_HOME, VK_PRIOR, VK_DELETE, VK_END, VK_NEXT, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN,
-                                VK_NUMLOCK, VK_DIVIDE, VK_MULTIPLY, VK_SUBTRACT, VK_ADD, VK_SEPARATOR, VK_DECIMAL};
-  for (uint16_t k = VK_F1; k <= VK_F12; ++k) keys.push_back(k);
-  for (uint16_t k = VK_0; k <= VK_9; ++k) keys.push_back(k);
-  for (uint16_t k = VK_A; k <= VK_Z; ++k) keys.push_back(k);
-  for (uint16_t k = VK_NUMPAD0; k <= VK_NUMPAD9; ++k) keys.push_back(k);
+  const std::vector<uint16_t> keys = test::UsKeyboardKeys();
   EXPECT_EQ(keys.size(), 104u);
   for (uint16_t k : keys) EXPECT_TRUE(IsRecordableKey(k)) << std::hex << k;
   EXPECT_TRUE(IsRecordableKey(VK_CLEAR)) << "the keypad's 5 without Num Lock";
